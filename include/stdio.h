@@ -1,0 +1,21 @@
+#ifndef ORVANE_STDIO_H
+#define ORVANE_STDIO_H
+/* Formatting: conversions c d i I u x X p s f and %%; width, precision and length
+   modifiers are read and ignored; integers print as 32 bits; %f has six truncated
+   decimals. Anything else prints "?". */
+#include <stdarg.h>
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+#pragma GCC visibility push(default)
+
+int snprintf(char *dst, size_t n, const char *format, ...);
+int vsnprintf(char *dst, size_t n, const char *format, va_list args);
+
+#pragma GCC visibility pop
+#ifdef __cplusplus
+}
+#endif
+#endif
