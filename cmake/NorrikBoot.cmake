@@ -4,6 +4,8 @@
 
 find_program(NORRIK_CLANG NAMES clang-14 clang REQUIRED)
 find_program(NORRIK_LD NAMES ld64.lld-14 ld64.lld REQUIRED)
+find_program(NORRIK_NM NAMES llvm-nm-14 llvm-nm REQUIRED)
+find_program(NORRIK_OBJDUMP NAMES llvm-objdump-14 llvm-objdump REQUIRED)
 
 set(NORRIK_SDK_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/../include CACHE PATH "SDK headers for NorrikBoot programs")
 
