@@ -31,8 +31,8 @@ void terminate() noexcept { abort(); }
 
 extern "C" {
 
-// Only its address is used, as the handle of __cxa_atexit.
-void* __dso_handle = nullptr;
+// __dso_handle, the handle compilers pass to __cxa_atexit, is not defined here: the
+// linker gives every image its own, at its Mach-O header, and refuses a second one.
 
 // Static objects are never destroyed: there is no exit to run them at.
 int __cxa_atexit(void (*)(void*), void*, void*) { return 0; }

@@ -1,0 +1,148 @@
+// Memory and string functions of the shipped library.
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "support/library_test.h"
+
+namespace {
+
+using nk::test::GuardedBuffer;
+
+class String : public nk::test::LibraryTest {
+ protected:
+  using Copy = void*(void*, const void*, size_t);
+  Copy* memcpy_ = fn<Copy>("memcpy");
+  Copy* memmove_ = fn<Copy>("memmove");
+  void* (*memset_)(void*, int, size_t) = fn<void*(void*, int, size_t)>("memset");
+  int (*memcmp_)(const void*, const void*, size_t) = fn<int(const void*, const void*, size_t)>("memcmp");
+  void* (*memchr_)(const void*, int, size_t) = fn<void*(const void*, int, size_t)>("memchr");
+  size_t (*strlen_)(const char*) = fn<size_t(const char*)>("strlen");
+  int (*strcmp_)(const char*, const char*) = fn<int(const char*, const char*)>("strcmp");
+  int (*strncmp_)(const char*, const char*, size_t) = fn<int(const char*, const char*, size_t)>("strncmp");
+  char* (*strchr_)(const char*, int) = fn<char*(const char*, int)>("strchr");
+  char* (*strstr_)(const char*, const char*) = fn<char*(const char*, const char*)>("strstr");
+};
+
+TEST_F(String, CopiesStayInsideTheirBounds) {
+  GuardedBuffer dst(16);
+  EXPECT_EQ(memcpy_(dst.data(), "0123456789abcdef", 16), dst.data());
+  EXPECT_EQ(std::string(dst.data(), 16), "0123456789abcdef");
+  EXPECT_EQ(memset_(dst.data() + 4, 0x178, 8), dst.data() + 4);  // low 8 bits only
+  EXPECT_EQ(std::string(dst.data(), 16), "0123xxxxxxxxcdef");
+  memcpy_(dst.data(), "zz", 0);
+  EXPECT_EQ(dst.data()[0], '0');
+  fn<void(void*, size_t)>("bzero")(dst.data(), 3);
+  fn<void(void*, size_t)>("__bzero")(dst.data() + 13, 3);
+  EXPECT_EQ(std::string(dst.data(), 16), std::string("\0\0\0" "3xxxxxxxxcd\0\0\0", 16));
+  EXPECT_TRUE(dst.intact());
+
+  GuardedBuffer s(8);
+  EXPECT_EQ(fn<char*(char*, const char*)>("strcpy")(s.data(), "seven!!"), s.data());
+  EXPECT_EQ(s.str(), "seven!!");
+  EXPECT_TRUE(s.intact());
+}
+
+TEST_F(String, MemmoveHandlesOverlapInBothDirections) {
+  // Long enough for any wide copying the compiler may add to come into play.
+  std::string base;
+  for (int i = 0; i < 200; ++i) base += char('A' + i % 26);
+  for (size_t shift : {1u, 7u, 33u}) {
+    std::string forward = base, expected = base;
+    memmove_(&forward[0], &forward[shift], 150);
+    expected.replace(0, 150, base.substr(shift, 150));
+    EXPECT_EQ(forward, expected) << shift;
+
+    std::string backward = base;
+    expected = base;
+    memmove_(&backward[shift], &backward[0], 150);
+    expected.replace(shift, 150, base.substr(0, 150));
+    EXPECT_EQ(backward, expected) << shift;
+  }
+  char one[2] = {'a', 'b'};
+  memmove_(one, one + 1, 0);
+  memmove_(one, one, 2);
+  EXPECT_EQ(std::string(one, 2), "ab");
+}
+
+TEST_F(String, MemcpyCopiesForwardEvenWhenBlocksOverlap) {
+  // Byte 0 first, one at a time: copying onto the next byte repeats the first one.
+  std::string s = "a" + std::string(99, '.');
+  memcpy_(&s[1], &s[0], 99);
+  EXPECT_EQ(s, std::string(100, 'a'));
+}
+
+TEST_F(String, ComparisonsUseUnsignedBytes) {
+  EXPECT_EQ(memcmp_("a", "c", 1), -2);
+  EXPECT_EQ(memcmp_("\xff", "\x00", 1), 255);
+  EXPECT_EQ(memcmp_("abc", "abd", 2), 0);
+  EXPECT_EQ(memcmp_("x", "y", 0), 0);
+  EXPECT_GT(strcmp_("\x80", "a"), 0);
+  EXPECT_EQ(strcmp_("abc", "abc"), 0);
+  EXPECT_EQ(strcmp_("ab", "abc"), -'c');
+  EXPECT_EQ(strcmp_("abc", "ab"), 'c');
+  EXPECT_EQ(fn<int(const char*, const char*)>("strcoll")("b", "a"), 1);
+  EXPECT_EQ(strncmp_("abc", "abd", 2), 0);
+  EXPECT_EQ(strncmp_("abc", "abd", 3), -1);
+  EXPECT_EQ(strncmp_("x", "y", 0), 0);
+  // Both end together before n: equal, and nothing past the NULs is read.
+  const char a[] = {'a', 0, 'x'};
+  const char b[] = {'a', 0, 'y'};
+  EXPECT_EQ(strncmp_(a, b, 3), 0);
+  EXPECT_GT(strncmp_("\xe9", "e", 5), 0);
+}
+
+TEST_F(String, Searches) {
+  const char* s = "hello";
+  EXPECT_EQ(strlen_(s), 5u);
+  EXPECT_EQ(strlen_(nullptr), 0u);
+  EXPECT_EQ(strchr_(s, 'l'), s + 2);
+  EXPECT_EQ(strchr_(s, 'l' + 256), s + 2);
+  EXPECT_EQ(strchr_(s, 0), s + 5);
+  EXPECT_EQ(strchr_(s, 256), s + 5);
+  EXPECT_EQ(strchr_(s, 'z'), nullptr);
+  const char high[] = "a\xe9";
+  EXPECT_EQ(strchr_(high, 0xe9), high + 1);
+  EXPECT_EQ(memchr_(s, 'o', 5), s + 4);
+  EXPECT_EQ(memchr_(s, 'o', 4), nullptr);
+  const char embedded[] = "a\0b";
+  EXPECT_EQ(memchr_(embedded, 'b' + 512, 3), embedded + 2);
+
+  EXPECT_EQ(fn<size_t(const char*, const char*)>("strspn")("  \tx ", " \t"), 3u);
+  EXPECT_EQ(fn<size_t(const char*, const char*)>("strspn")("abc", ""), 0u);
+  auto strpbrk = fn<char*(const char*, const char*)>("strpbrk");
+  EXPECT_EQ(strpbrk(s, "ol"), s + 2);
+  EXPECT_EQ(strpbrk(s, "xyz"), nullptr);
+
+  const char* h = "aab";
+  EXPECT_EQ(strstr_(h, ""), h);
+  const char* empty = "";
+  EXPECT_EQ(strstr_(empty, ""), empty);
+  EXPECT_EQ(strstr_(empty, "a"), nullptr);
+  EXPECT_EQ(strstr_(h, "ab"), h + 1);
+  EXPECT_EQ(strstr_(h, "aabb"), nullptr);
+  EXPECT_EQ(strstr_(h, "b"), h + 2);
+  const char* retry = "abcabd";
+  EXPECT_EQ(strstr_(retry, "abd"), retry + 3);
+}
+
+TEST_F(String, StrdupCopiesThroughMalloc) {
+  auto strdup = fn<char*(const char*)>("strdup");
+  EXPECT_EQ(strdup(nullptr), nullptr);
+  EXPECT_TRUE(machine.calls().empty());
+  char* copy = strdup("copy me");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy, "copy me");
+  EXPECT_TRUE(machine.memory().owns(copy));
+  ASSERT_EQ(machine.calls().size(), 1u);
+  EXPECT_EQ(machine.calls()[0].args[0], 8u);
+  fn<void(void*)>("free")(copy);
+
+  machine.memory().fail_nth(1);
+  EXPECT_EQ(strdup("x"), nullptr);
+  machine.table().disable(nk::sim::Entry::memory_allocate);
+  EXPECT_EQ(strdup("x"), nullptr);
+}
+
+}  // namespace
