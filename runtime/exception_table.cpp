@@ -119,7 +119,8 @@ uint64_t read_encoded_pointer(uint8_t encoding, const uint8_t** position) {
 bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
                      NorrikHandler* handler) {
   const uint8_t* p = context->lsda;
-  if (p == nullptr) return false;
+  int32_t wanted = context->call_site;
+  if (p == nullptr || wanted <= 0) return false;
 
   // Header: landing-pad base (not needed: landing pads are dispatch values), type table,
   // call-site encoding (records are always ULEB128) and call-site table length.
@@ -143,8 +144,6 @@ bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
   const uint8_t* action_table = advance(records.position, table_length);
   records.end = action_table;
 
-  int32_t wanted = context->call_site;
-  if (wanted <= 0) return false;
   uint64_t landing_pad = 0, action = 0;
   for (int32_t n = 0; n < wanted; ++n) {
     if (!records.can_read()) return false;

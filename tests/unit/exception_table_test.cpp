@@ -69,7 +69,7 @@ TEST_F(ExceptionTable, Leb128NumbersAndTheirLength) {
       {{0x7F}, 127, -1},
       {{0xC0, 0x00}, 64, 64},
       {{0xE5, 0x8E, 0x26}, 624485, 624485},
-      {{0xC0, 0xBB, 0x78}, 1981888, -123456},
+      {{0xC0, 0xBB, 0x78}, 1973696, -123456},
       {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, UINT64_MAX, -1},
       {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x7F}, 0x8000000000000000u, INT64_MIN},
   };
@@ -324,21 +324,22 @@ TEST_F(ExceptionTable, MalformedTablesReadAsNothingToDo) {
     EXPECT_FALSE(found);
     EXPECT_FALSE(h.handler_found || h.needs_cleanup);
   }
-  {  // Action offsets and displacements that leave the action table.
+  {  // Action offsets and displacements that leave the action table. Record 2, read as an
+     // action entry, would say "catch type 1, last entry", which takes a Leaf.
     TableSpec spec;
     spec.type_encoding = 0x9B;
-    spec.call_sites = {{1, 200}, {2, 1}};
-    spec.actions = {0x00, 0x70};  // cleanup, then a displacement of -16
+    spec.call_sites = {{2, 1}, {1, 0}, {3, 200}};
+    spec.actions = {0x00, 0x7A};  // cleanup, then a jump of -6 back onto record 2
     spec.types = {&kMiddle};
     const uint8_t* table = arena.place(spec, 1024);
     Handler h = inspect(table, 1, &leaf, &found);
     EXPECT_FALSE(found);
-    EXPECT_TRUE(h.call_site_found);
-    EXPECT_FALSE(h.handler_found || h.needs_cleanup);
-    h = inspect(table, 2, &leaf, &found);  // the cleanup counts, the jump backwards ends it
-    EXPECT_FALSE(found);
     EXPECT_TRUE(h.needs_cleanup);
     EXPECT_FALSE(h.handler_found);
+    h = inspect(table, 3, &leaf, &found);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(h.call_site_found);
+    EXPECT_FALSE(h.handler_found || h.needs_cleanup);
   }
   {  // A filter far beyond the type table, whose entry would lie in the inaccessible page
      // below: it cannot be read and counts as a catch-all.
