@@ -5,15 +5,20 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/image.h"
 
 namespace nk::sim {
+
+class HostAllocator;
+class LowMemory;
 
 // Exit statuses of nkhost besides the program's own result.
 constexpr int kExitUsage = 64;       // bad command line
@@ -71,6 +76,12 @@ class HostTable {
   void disable_all();
   void set_raw(Entry entry, uint32_t address);
   uint32_t raw(Entry entry) const;
+
+  // The machine's own entry points (0 for a service it lacks); writes a fresh valid table.
+  void install(const std::array<uint32_t, kTableSize / 4>& own);
+
+ private:
+  std::array<uint32_t, kTableSize / 4> own_{};
 };
 
 // The host's allocator: every block lies below 4 GiB.
@@ -94,6 +105,24 @@ class HostMemory {
   // Host-side blocks below 4 GiB (file contents, decoded images ...).
   void* allocate(uint64_t size);
   void release(void* block);
+
+  HostMemory();
+  ~HostMemory();
+  HostMemory(const HostMemory&) = delete;
+  HostMemory& operator=(const HostMemory&) = delete;
+  // The memory service as the library calls it: counted, failure injection applied, bad
+  // pointers reported on stderr and ignored.
+  void* service_allocate(uint64_t size);
+  void service_free(void* block);
+  void* service_reallocate(void* block, uint64_t size);
+
+ private:
+  bool inject_failure();
+  std::unique_ptr<HostAllocator> allocator_;
+  Counters counters_;
+  uint64_t fail_countdown_ = 0;
+  bool fail_all_ = false;
+  std::unordered_map<const void*, uint64_t> host_blocks_;  // host-side block -> size
 };
 
 // Console lines: written ones are recorded (and printed in stdio mode); input comes from a
@@ -104,6 +133,16 @@ class Console {
   void use_stdio(bool on);
   const std::vector<std::string>& lines() const;  // every line written, in order
   void clear();
+
+  // The console service as the library calls it. read_line stores at most capacity - 1
+  // bytes and a NUL, returns non-zero when a line was read, and gives the line in got.
+  void write_line(const char* text);
+  int32_t read_line(char* buffer, uint32_t capacity, std::string& got);
+
+ private:
+  std::vector<std::string> lines_;
+  std::deque<std::string> script_;
+  bool stdio_ = false;
 };
 
 // The file store: a directory on disk. Names cannot reach outside it.
@@ -111,6 +150,19 @@ class FileStore {
  public:
   void set_root(const std::filesystem::path& directory);
   const std::filesystem::path& root() const;
+
+  explicit FileStore(HostMemory& memory);
+  // The file services as the library calls them; info is the 12-byte file record.
+  int32_t stat(const char* name, void* info);
+  int32_t write(const char* name, const void* data, uint32_t size);
+  int32_t remove(const char* name);
+
+ private:
+  std::optional<std::filesystem::path> resolve(const char* name) const;
+  HostMemory& memory_;
+  std::filesystem::path root_;
+  // Contents handed out, by path: a read-only stream may read them for the machine's life.
+  std::unordered_map<std::string, std::vector<std::pair<const void*, uint32_t>>> handed_out_;
 };
 
 // The boot memory map at 0x6088. Setting it also maps the memory that its regions
@@ -126,6 +178,15 @@ class BootMemoryMap {
   void set_regions64(const std::vector<Region>& regions, std::optional<uint32_t> count = {},
                      uint32_t magic = 0x3436484E);
   void clear();  // both tables empty, memory_top 0
+
+  explicit BootMemoryMap(LowMemory& low);
+  // One 32-bit region {0x100000, 0x3F00000} and memory_top 0x4000000: the probe heap gets
+  // 0x300000..0x4000000, the memory reserved for it.
+  void set_default();
+
+ private:
+  void map_region(uint64_t base, uint64_t length);
+  LowMemory& low_;
 };
 
 class Machine {
