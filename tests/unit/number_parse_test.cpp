@@ -1,0 +1,319 @@
+// strtol and its siblings, strtod and strtof: the grammar case by case, wrap-around, and
+// strtod against the Linux C library over many decimal inputs.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cinttypes>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/library_test.h"
+
+namespace {
+
+using IntegerParser = uint64_t(const char*, char**, int);
+using DoubleParser = double(const char*, char**);
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
+
+// Units in the last place between two non-negative doubles.
+uint64_t ulps(double a, double b) {
+  uint64_t x = bits(a), y = bits(b);
+  return x > y ? x - y : y - x;
+}
+
+class NumberParseTest : public nk::test::LibraryTest {
+ protected:
+  // All four integer forms return 64 bits in rax; the signed ones are compared as bits.
+  IntegerParser* integer_parser(const char* name) { return fn<IntegerParser>(name); }
+  DoubleParser* strtod = fn<DoubleParser>("strtod");
+};
+
+struct IntegerCase {
+  const char* name;
+  const char* function;
+  const char* text;
+  int base;
+  uint64_t value;
+  long end;  // offset of the end pointer from the start
+};
+
+TEST_F(NumberParseTest, IntegerGrammar) {
+  const uint64_t all_ones = ~uint64_t{0};
+  const IntegerCase cases[] = {
+      {"sign and trailing letters", "strtol", "  -42abc", 10, uint64_t(-42), 5},
+      {"hex prefix, base 0", "strtol", "0x1A", 0, 26, 4},
+      {"hex prefix, base 16", "strtol", "0x1A", 16, 26, 4},
+      {"capital X prefix", "strtoul", "0X1f", 0, 31, 4},
+      {"hex without prefix", "strtol", "1A", 16, 26, 2},
+      {"octal by leading zero", "strtol", "017", 0, 15, 3},
+      {"8 is no octal digit", "strtol", "08", 0, 0, 1},
+      {"lone zero, base 0", "strtol", "0", 0, 0, 1},
+      {"bare prefix, base 16", "strtol", "0x", 16, 0, 0},
+      {"bare prefix, base 0", "strtol", "0x", 0, 0, 0},
+      {"prefix without hex digit", "strtol", "0xg", 16, 0, 0},
+      {"prefix after space and sign", "strtoul", " -0x", 16, 0, 0},
+      {"x ends a base-10 number", "strtol", "0x5", 10, 0, 1},
+      {"x ends a base-8 number", "strtol", "0x7", 8, 0, 1},
+      {"prefix is read once", "strtol", "0x0x1", 16, 0, 3},
+      {"negative hex", "strtol", "-0x10", 16, uint64_t(-16), 5},
+      {"plus sign", "strtol", "+0x10", 0, 16, 5},
+      {"every white-space byte", "strtol", "\t\n\v\f\r 7", 10, 7, 7},
+      {"no space after the sign", "strtol", "- 5", 10, 0, 0},
+      {"two signs", "strtol", "+-5", 10, 0, 0},
+      {"empty text", "strtol", "", 10, 0, 0},
+      {"sign alone", "strtol", "-", 10, 0, 0},
+      {"non-ASCII byte", "strtol", "\xb5", 36, 0, 0},
+      {"binary stops at 2", "strtol", "1012", 2, 5, 3},
+      {"base 36, both cases", "strtol", "Zz", 36, 35 * 36 + 35, 2},
+      {"strtol refuses base 1", "strtol", "1", 1, 0, 0},
+      {"strtol refuses base 37", "strtol", "12", 37, 0, 0},
+      {"strtoul refuses base -1", "strtoul", "12", -1, 0, 0},
+      {"strtoul refuses base 37 after space", "strtoul", "  12", 37, 0, 0},
+      {"strtoull base 40 takes z", "strtoull", "z", 40, 35, 1},
+      {"strtoull base 40 stops at punctuation", "strtoull", "z!", 40, 35, 1},
+      {"strtoll base 1000", "strtoll", "zz", 1000, 35 * 1000 + 35, 2},
+      {"strtoull base 1 takes zeros", "strtoull", "001", 1, 0, 2},
+      {"strtoull base 1, no zero", "strtoull", "1", 1, 0, 0},
+      {"strtoll negative base", "strtoll", "5", -3, 0, 0},
+      {"strtoull base 0 settles too", "strtoull", "0x1f", 0, 31, 4},
+      {"strtoul of -1", "strtoul", "-1", 10, all_ones, 2},
+      {"wraps modulo 2^64", "strtol", "18446744073709551617", 10, 1, 20},
+      {"most negative", "strtoll", "-9223372036854775808", 10, uint64_t{1} << 63, 20},
+      {"no clamping at the top", "strtol", "9223372036854775808", 10, uint64_t{1} << 63, 19},
+      {"long hex wraps", "strtoull", "0x123456789abcdef01", 0, 0x23456789abcdef01, 19},
+      {"strtoull negates", "strtoull", "-2", 10, all_ones - 1, 2},
+  };
+  for (const IntegerCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto parse = integer_parser(c.function);
+    char* end = nullptr;
+    EXPECT_EQ(parse(c.text, &end, c.base), c.value);
+    EXPECT_EQ(end - c.text, c.end);
+    EXPECT_EQ(parse(c.text, nullptr, c.base), c.value);  // no end pointer: nothing stored
+  }
+}
+
+TEST_F(NumberParseTest, IntegersAgreeWithTheCLibraryWithinRange) {
+  std::mt19937_64 random(1);
+  const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  for (const char* name : {"strtol", "strtoul", "strtoll", "strtoull"}) {
+    auto parse = integer_parser(name);
+    for (int i = 0; i < 20000; ++i) {
+      int base = 2 + static_cast<int>(random() % 35);
+      uint64_t value = random() >> (random() % 64);
+      std::string text;
+      do text.insert(text.begin(), digits[value % base]); while (value /= base);
+      if (random() & 1) text.insert(0, random() & 1 ? "-" : "+");
+      text += "@";
+      char* end = nullptr;
+      char* expected_end = nullptr;
+      uint64_t expected = std::strtoull(text.c_str(), &expected_end, base);
+      ASSERT_EQ(parse(text.c_str(), &end, base), expected) << name << " " << text << " base " << base;
+      ASSERT_EQ(end, expected_end) << text;
+    }
+  }
+}
+
+struct DoubleCase {
+  const char* name;
+  const char* text;
+  double value;
+  long end;
+};
+
+TEST_F(NumberParseTest, DoubleGrammar) {
+  const DoubleCase cases[] = {
+      {"exponent, trailing letter", "  -12.5e1x", -125.0, 9},
+      {"negative exponent", "5e-1", 0.5, 4},
+      {"capital E, plus", "1.5E+2", 150.0, 6},
+      {"e without digits", "1e", 1.0, 1},
+      {"e and sign without digits", "1e+", 1.0, 1},
+      {"e and minus without digits", "1E-x", 1.0, 1},
+      {"fraction only", ".5", 0.5, 2},
+      {"negative fraction only", "-.5", -0.5, 3},
+      {"trailing dot", "5.", 5.0, 2},
+      {"dot alone", ".", 0.0, 0},
+      {"sign alone", "-", 0.0, 0},
+      {"dot and exponent", "+.e1", 0.0, 0},
+      {"negative zero", "-0", -0.0, 2},
+      {"negative zero with exponent", "-0e-5", -0.0, 5},
+      {"zero with a huge exponent", "0e999999999999", 0.0, 14},
+      {"inf is no number", "inf", 0.0, 0},
+      {"nan is no number", "nan", 0.0, 0},
+      {"no hex form", "0x10", 0.0, 1},
+      {"white space", "\t\n\v\f\r 42", 42.0, 8},
+      {"space after sign", "- 1", 0.0, 0},
+      {"exponent too long for 32 bits", "1e999999999999", kInf, 14},
+      {"negative exponent too long for 32 bits", "1e-999999999999", 0.0, 15},
+      {"negative and too large", "-1e999999999999", -kInf, 15},
+      {"exponent of 2^32 + 1", "1e4294967297", kInf, 12},
+      {"overflow", "1e309", kInf, 5},
+      {"underflow", "1e-400", 0.0, 6},
+      {"smallest subnormal", "4.9406564584124654e-324", 0x1p-1074, 23},
+      {"rounds up to the smallest subnormal", "2.5e-324", 0x1p-1074, 8},
+      {"rounds down to zero", "2.4e-324", 0.0, 8},
+      {"largest double", "1.7976931348623157e308", 1.7976931348623157e308, 22},
+      {"1e23, correctly rounded", "1e23", 1e23, 4},
+      {"exact power", "1e22", 1e22, 4},
+  };
+  for (const DoubleCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    char* end = nullptr;
+    double value = strtod(c.text, &end);
+    EXPECT_EQ(bits(value), bits(c.value)) << value << " expected " << c.value;
+    EXPECT_EQ(end - c.text, c.end);
+  }
+}
+
+TEST_F(NumberParseTest, LongMantissasAccumulateAsWritten) {
+  // The mantissa is whole * 10 + digit per digit and whole + fraction / scale, in doubles.
+  std::mt19937_64 random(2);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    double whole = 0, fraction = 0, scale = 1;
+    for (int n = 1 + random() % 40; n > 0; --n) {
+      int d = random() % 10;
+      text += static_cast<char>('0' + d);
+      whole = whole * 10.0 + d;
+    }
+    text += '.';
+    for (int n = random() % 40; n > 0; --n) {
+      int d = random() % 10;
+      text += static_cast<char>('0' + d);
+      fraction = fraction * 10.0 + d;
+      scale *= 10.0;
+    }
+    ASSERT_EQ(bits(strtod(text.c_str(), nullptr)), bits(whole + fraction / scale)) << text;
+  }
+  // Beyond 308 fraction digits the rest is read and left out: no NaN, no lost fraction.
+  std::string thirds = "0." + std::string(400, '3');
+  char* end = nullptr;
+  EXPECT_LE(ulps(strtod(thirds.c_str(), &end), 1.0 / 3.0), 1u);
+  EXPECT_EQ(end - thirds.c_str(), 402);
+  std::string tenth = "0.1" + std::string(400, '0');
+  EXPECT_LE(ulps(strtod(tenth.c_str(), nullptr), 0.1), 1u);
+  std::string half = "0.5" + std::string(400, '0') + "e1";
+  EXPECT_EQ(strtod(half.c_str(), &end), 5.0);
+  EXPECT_EQ(*end, '\0');
+}
+
+// Random decimal texts: `whole` and `fraction` digit counts, an optional exponent.
+class DecimalTexts {
+ public:
+  explicit DecimalTexts(uint64_t seed) : random_(seed) {}
+  std::string make(int whole_digits, int fraction_digits, bool exponent, int low = -340,
+                   int high = 320) {
+    std::string text = digits(whole_digits, true);
+    if (fraction_digits > 0) text += "." + digits(fraction_digits, false);
+    if (exponent)
+      text += "e" + std::to_string(std::uniform_int_distribution<int>(low, high)(random_));
+    return text;
+  }
+  int count(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+ private:
+  std::string digits(int n, bool leading) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += static_cast<char>('0' + (leading && i == 0 ? 1 + random_() % 9 : random_() % 10));
+    return s;
+  }
+  std::mt19937_64 random_;
+};
+
+TEST_F(NumberParseTest, StrtodAgreesWithTheCLibrary) {
+  DecimalTexts texts(3);
+  auto compare = [&](const std::string& text, uint64_t allowed, uint64_t* worst) {
+    char* end = nullptr;
+    char* expected_end = nullptr;
+    double value = strtod(text.c_str(), &end);
+    double expected = std::strtod(text.c_str(), &expected_end);
+    uint64_t distance = ulps(value, expected);
+    if (worst && distance > *worst) *worst = distance;
+    EXPECT_LE(distance, allowed) << text << ": " << value << " expected " << expected;
+    EXPECT_EQ(end, expected_end) << text;
+    return distance <= allowed;
+  };
+  // Integers of up to 15 digits are exact.
+  for (int i = 0; i < 100000; ++i)
+    if (!compare(texts.make(texts.count(1, 15), 0, false), 0, nullptr)) break;
+  // With a fraction, whole + fraction / scale rounds twice: within one unit.
+  for (int i = 0; i < 100000; ++i)
+    if (!compare(texts.make(texts.count(0, 15), texts.count(1, 15), false), 1, nullptr)) break;
+  // An exact mantissa times an exact power of ten rounds once.
+  for (int i = 0; i < 100000; ++i)
+    if (!compare(texts.make(texts.count(1, 15), 0, true, -22, 22), 0, nullptr)) break;
+  // With a wider exponent the power is carried to about 106 bits: an exact mantissa comes
+  // out correctly rounded (short of products within 2^-100 of a halfway point, which these
+  // inputs do not reach); a mantissa with a fraction brings its own two roundings.
+  uint64_t worst_integer = 0, worst_fraction = 0;
+  for (int i = 0; i < 200000; ++i)
+    if (!compare(texts.make(texts.count(1, 15), 0, true), 0, &worst_integer)) break;
+  for (int i = 0; i < 200000; ++i)
+    if (!compare(texts.make(texts.count(1, 15), texts.count(1, 15), true), 2, &worst_fraction))
+      break;
+  std::printf("largest difference from the C library with an exponent: %" PRIu64
+              " ulp (integer mantissa), %" PRIu64 " ulp (with fraction)\n",
+              worst_integer, worst_fraction);
+  RecordProperty("worst_ulps_integer_exponent", static_cast<int>(worst_integer));
+  RecordProperty("worst_ulps_fraction_exponent", static_cast<int>(worst_fraction));
+}
+
+// Whatever the mantissa, v * 10^e is rounded once from the exact product: the reference is
+// the C library reading v's exact decimal expansion with the exponent added.
+TEST_F(NumberParseTest, PowerOfTenRoundsTheMantissaOnce) {
+  std::mt19937_64 random(5);
+  DecimalTexts texts(6);
+  std::vector<char> exact(1000);
+  for (int i = 0; i < 30000; ++i) {
+    // Mantissas from about 10^-320 (many leading fraction zeros) to 10^40, exponents that
+    // bring most of them back into range.
+    int zeros = static_cast<int>(random() % 321);
+    std::string mantissa = i % 2 ? "0." + std::string(zeros, '0') + texts.make(texts.count(1, 20), 0, false)
+                                 : texts.make(texts.count(1, 40), texts.count(0, 20), false);
+    double v = strtod(mantissa.c_str(), nullptr);
+    if (v == 0) continue;
+    int magnitude = static_cast<int>(std::floor(std::log10(v)));
+    int e = -magnitude + static_cast<int>(random() % 661) - 330;
+    std::snprintf(exact.data(), exact.size(), "%.780e", v);
+    std::string digits = exact.data();
+    size_t mark = digits.find('e');
+    std::string reference_text =
+        digits.substr(0, mark) + "e" + std::to_string(std::stoi(digits.substr(mark + 1)) + e);
+    std::string text = mantissa + "e" + std::to_string(e);
+    ASSERT_EQ(bits(strtod(text.c_str(), nullptr)), bits(std::strtod(reference_text.c_str(), nullptr)))
+        << text;
+  }
+}
+
+TEST_F(NumberParseTest, StrtofRoundsTheDouble) {
+  auto strtof = fn<float(const char*, char**)>("strtof");
+  DecimalTexts texts(4);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = texts.make(texts.count(1, 9), texts.count(0, 9), i % 2, -50, 40);
+    char* end = nullptr;
+    float value = strtof(text.c_str(), &end);
+    ASSERT_EQ(std::bit_cast<uint32_t>(value),
+              std::bit_cast<uint32_t>(static_cast<float>(strtod(text.c_str(), nullptr))))
+        << text;
+    ASSERT_EQ(static_cast<size_t>(end - text.c_str()), text.size());
+  }
+  char* end = nullptr;
+  EXPECT_EQ(strtof("1e39", &end), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(strtof("-1e-50", nullptr), -0.0f);
+  EXPECT_TRUE(std::signbit(strtof("-1e-50", nullptr)));
+  EXPECT_EQ(strtof("x1", &end), 0.0f);
+  EXPECT_STREQ(end, "x1");
+}
+
+}  // namespace
