@@ -51,14 +51,15 @@ endfunction()
 
 # norrik_add_program(<name> SOURCES <files...> [LIBRARY <dylib>] [FLAGS <extra flags...>])
 # Builds a program for the platform, linked against the library. The output is
-# ${CMAKE_CURRENT_BINARY_DIR}/<name>; the custom target is also called <name>.
+# ${CMAKE_CURRENT_BINARY_DIR}/bin/<name> (Ninja keeps <dir>/<name> for the target itself);
+# the custom target is called <name>.
 function(norrik_add_program name)
   cmake_parse_arguments(A "" "LIBRARY" "SOURCES;FLAGS" ${ARGN})
   if(NOT A_LIBRARY)
     set(A_LIBRARY ${NORRIK_LIBRARY})
   endif()
   norrik_compile(objects SUBDIR programs/${name} SOURCES ${A_SOURCES} FLAGS ${A_FLAGS})
-  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/bin/${name})
   # Imports are bound when the program is loaded, so dyld_stub_binder is never called.
   add_custom_command(OUTPUT ${out}
     COMMAND ${NORRIK_LD} -execute -e _main ${NORRIK_LINK_FLAGS} ${objects} ${A_LIBRARY}

@@ -1,5 +1,5 @@
 /* The smallest useful NorrikBoot program: format some numbers and print them on the
-   console. Run it with: nkhost run build/examples/hello */
+   console. Run it with: nkhost run build/examples/bin/hello */
 #include <nk_console.h>
 #include <stdio.h>
 #include <string.h>
