@@ -2,7 +2,8 @@
 #define ORVANE_STDIO_H
 /* Formatting: conversions c d i I u x X p s f and %%; width, precision and length
    modifiers are read and ignored; integers print as 32 bits; %f has six truncated
-   decimals. Anything else prints "?". */
+   decimals, prints every digit of large magnitudes, and "inf", "-inf" or "nan" for the
+   values that have none. Anything else prints "?". */
 #include <stdarg.h>
 #include <stddef.h>
 

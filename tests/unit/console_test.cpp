@@ -159,17 +159,18 @@ TEST_F(Console, ReadlineCapacityIsCutToThirtyTwoBits) {
 TEST_F(Console, ReadlineWithoutBufferOrHostReadsNothing) {
   machine.console().script({"a", "b"});
   write("pending");
-  char buffer[8];
+  nk::test::GuardedBuffer buffer(8);
   EXPECT_FALSE(readline(nullptr, 8, "", false));
-  EXPECT_FALSE(readline(buffer, 0, "", false));
+  EXPECT_FALSE(readline(buffer.data(), 0, "", false));
   EXPECT_TRUE(machine.calls().empty()) << "pending output stays pending";
 
   machine.table().disable(Entry::console_read_line);
-  EXPECT_FALSE(readline(buffer, sizeof buffer, "", false));
+  EXPECT_FALSE(readline(buffer.data(), buffer.size(), "", false));
   EXPECT_EQ(lines(), Lines{"pending"});
   machine.table().enable(Entry::console_read_line);
-  EXPECT_TRUE(readline(buffer, sizeof buffer, "", false));
-  EXPECT_STREQ(buffer, "a");
+  EXPECT_TRUE(readline(buffer.data(), buffer.size(), "", false));
+  EXPECT_EQ(buffer.str(), "a");
+  EXPECT_TRUE(buffer.intact());
 }
 
 }  // namespace
