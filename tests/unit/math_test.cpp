@@ -539,6 +539,11 @@ TEST_F(MathTest, FabsAndFinitenessTests) {
     EXPECT_EQ(isfinitel(c.value), c.finite) << c.name;
 }
 
+TEST_F(MathTest, HeaderServesCAndCppPrograms) {
+  EXPECT_EQ(run_guest("math_header_c"), 0);
+  EXPECT_EQ(run_guest("math_header_cpp"), 0);
+}
+
 // ---- Single precision ---------------------------------------------------------------
 
 TEST_F(MathTest, SinglePrecisionNarrowsTheDoubleAlgorithms) {
