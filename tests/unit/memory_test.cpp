@@ -54,16 +54,6 @@ TEST_F(Memory, SizesAreSixtyFourBitsWide) {
   EXPECT_EQ(machine.calls()[1].args[1], 0x200000020ull);
 }
 
-TEST_F(Memory, HostFailureIsPassedOnAndLeavesTheOldBlock) {
-  void* block = malloc(16);
-  ASSERT_NE(block, nullptr);
-  machine.memory().fail_nth(1);
-  EXPECT_EQ(realloc(block, 64), nullptr);
-  EXPECT_EQ(machine.memory().counters().live_blocks, 1u);
-  free(block);
-  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
-}
-
 TEST_F(Memory, MissingHostFieldsAreNeutral) {
   void* block = malloc(16);
   ASSERT_NE(block, nullptr);
