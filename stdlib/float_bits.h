@@ -42,21 +42,6 @@ inline int binary_exponent(double x) {
   return e;
 }
 
-// x * 2^k for any k, for 1 <= |x| < 4: exact while the result is a normal double, rounded
-// once when it overflows or becomes subnormal.
-inline double scale_by_power_of_two(double x, int k) {
-  if (k > 1023) {
-    x *= power_of_two(1023);
-    k -= 1023;
-    if (k > 1023) k = 1023;  // anything non-zero overflows anyway
-  } else if (k < -1022) {
-    x *= power_of_two(-1022);
-    k += 1022;
-    if (k < -1074) k = -1074;  // anything finite underflows anyway
-  }
-  return x * power_of_two(k);
-}
-
 // The remainder of x by y with the quotient truncated and taken exactly, however large
 // it is; finite x, finite non-zero y. The result is exact and has the sign of x.
 double exact_remainder(double x, double y);

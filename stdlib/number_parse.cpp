@@ -146,18 +146,34 @@ double significand(double v, int* exponent) {
                               (static_cast<uint64_t>(nk::kExponentBias) << nk::kFractionBits));
 }
 
-// r * 2^k, where r is r + rest rounded once. A subnormal result rounds r a second time, to
-// fewer bits; when r lies exactly halfway on that coarser grid, the second rounding would go
-// by evenness instead of by what the first one dropped, so r first moves one unit toward it.
+// x * 2^k for any k, for 1 <= |x| < 4: exact while the result is a normal double, rounded
+// once when it overflows or becomes subnormal.
+double scale_by_power_of_two(double x, int k) {
+  if (k > 1023) {
+    x *= nk::power_of_two(1023);
+    k -= 1023;
+    if (k > 1023) k = 1023;  // anything non-zero overflows anyway
+  } else if (k < -1022) {
+    x *= nk::power_of_two(-1022);
+    k += 1022;
+    if (k < -1074) k = -1074;  // anything finite underflows anyway
+  }
+  return x * nk::power_of_two(k);
+}
+
+// r * 2^k, where r is the exact value r + rest rounded once. A subnormal result rounds r a
+// second time, to fewer bits; when r lies exactly halfway on that coarser grid, the second
+// rounding would go by evenness instead of by what the first one dropped, so r first moves
+// one unit toward it.
 double scaled_rounding_once(double r, double rest, int k) {  // 1 <= r < 4
-  int half_units = 1075 + k;  // r * 2^half_units counts halves of the smallest subnormal
-  if (k < -1022 && rest != 0 && half_units >= -1) {
-    double z = r * nk::power_of_two(half_units);
+  int shift = 1075 + k;  // r * 2^shift: the result in halves of the smallest subnormal
+  if (k < -1022 && rest != 0 && shift >= -1) {
+    double z = r * nk::power_of_two(shift);
     int64_t n = static_cast<int64_t>(z);
     if (static_cast<double>(n) == z && (n & 1))
       r = nk::double_from_bits(nk::bits_of(r) + (rest > 0 ? 1 : -1));
   }
-  return nk::scale_by_power_of_two(r, k);
+  return scale_by_power_of_two(r, k);
 }
 
 // v * 10^e for a positive finite v. Up to 10^22 the power is exact and one operation rounds
