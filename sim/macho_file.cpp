@@ -13,7 +13,7 @@ using namespace macho;
 constexpr uint64_t kPage = 4096;
 // Generous for anything built for the platform, and small enough that a bogus vmsize cannot
 // make us reserve absurd amounts of address space below 4 GiB.
-constexpr uint64_t kMaxImageSpan = uint64_t(1) << 30;
+constexpr uint64_t kMaxImageSpan = uint64_t(256) << 20;
 
 std::string hex(uint64_t value) {
   char text[24];

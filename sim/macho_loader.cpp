@@ -35,7 +35,13 @@ class Loader {
       throw Malformed(std::string("is a ") + filetype_name(file_.filetype) + ", not a " +
                       filetype_name(request_.filetype));
     check_dylibs();
-    Mapping memory = map_below_4g(file_.vm_span);
+    Mapping memory;
+    try {
+      memory = map_below_4g(file_.vm_span);
+    } catch (const std::runtime_error&) {
+      throw Malformed("no room below 4 GiB for its " + std::to_string(file_.vm_span >> 20) +
+                      " MiB");
+    }
     for (const auto& segment : file_.segments)
       if (segment.mapped && segment.filesize)
         std::memcpy(memory.data() + (segment.vmaddr - file_.min_vmaddr),
@@ -107,7 +113,7 @@ class Loader {
     std::string from;
     if (ordinal >= 1) {
       if (static_cast<uint64_t>(ordinal) > file_.dylibs.size())
-        throw Malformed("bind info: dylib ordinal " + std::to_string(ordinal) + " does not exist");
+        throw Malformed("a bind names dylib " + std::to_string(ordinal) + ", which does not exist");
       const auto& dylib = file_.dylibs[ordinal - 1];
       from = dylib.name;
       if (request_.library && dylib.name == request_.library->file().install_name)
