@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
-// Turns are removed one at a time below this; above, a binade at a time (see skip_turns).
+// Turns are removed one at a time below this; above, a binade at a time (see below_binade).
 constexpr double kTurnByTurnLimit = 128.0;
 // From here on the spacing of doubles exceeds 2pi, and subtracting it changes nothing.
 constexpr double kNoTurnLimit = 0x1p56;
@@ -23,16 +23,19 @@ constexpr double kNoTurnLimit = 0x1p56;
 // rounded to a multiple of u. Many of them can then be taken at once, with the same result
 // as one at a time. From 128 on, u is at least 2^-45, and 2pi (a multiple of 2^-47 but not
 // of 2^-46) never lies halfway between two multiples of u.
-double skip_turns(double x) {
+double below_binade(double x) {  // x >= 128
   int e = nk::binary_exponent(x);
   double base = nk::power_of_two(e);
   double unit = nk::power_of_two(e - nk::kFractionBits);
   double units = kTwoPi / unit;
   double whole = static_cast<double>(static_cast<int64_t>(units));
   double step = (units - whole > 0.5 ? whole + 1.0 : whole) * unit;
-  // Two turns of margin keep every skipped subtraction inside the binade.
+  // Two turns of margin keep every skipped subtraction inside the binade; the last few
+  // turns, where the result leaves it, are taken one by one.
   double turns = static_cast<double>(static_cast<int64_t>((x - base) / step)) - 2.0;
-  return turns >= 1.0 ? x - turns * step : x;
+  if (turns >= 1.0) x = x - turns * step;
+  while (x >= base) x = x + -kTwoPi;
+  return x;
 }
 
 // x > pi: whole turns removed, bit for bit as subtracting 2pi once per turn would.
@@ -44,10 +47,8 @@ double turns_removed(double x) {
     double r = nk::exact_remainder(x, kTwoPi);
     return r > kPi ? r - kTwoPi : r;
   }
-  while (x > kPi) {
-    if (x >= kTurnByTurnLimit) x = skip_turns(x);
-    x = x + -kTwoPi;
-  }
+  while (x >= kTurnByTurnLimit) x = below_binade(x);
+  while (x > kPi) x = x + -kTwoPi;
   return x;
 }
 
