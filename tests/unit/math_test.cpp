@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "support/library_test.h"
@@ -146,17 +147,13 @@ double ref_fabs(double x) { return -x > x ? -x : x; }
 // ---- Helpers --------------------------------------------------------------------------
 
 uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
-uint32_t bits(float x) { return std::bit_cast<uint32_t>(x); }
 
 // Bit-for-bit equality, NaNs of any payload counting as equal.
-::testing::AssertionResult same(double expected, double actual, double x) {
-  if (bits(expected) == bits(actual) || (std::isnan(expected) && std::isnan(actual)))
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "for x = " << std::hexfloat << x << " expected "
-                                       << expected << " got " << actual << std::defaultfloat;
-}
-::testing::AssertionResult same(float expected, float actual, float x) {
-  if (bits(expected) == bits(actual) || (std::isnan(expected) && std::isnan(actual)))
+template <class T>
+::testing::AssertionResult same(T expected, T actual, T x) {
+  using Bits = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
+  if (std::bit_cast<Bits>(expected) == std::bit_cast<Bits>(actual) ||
+      (std::isnan(expected) && std::isnan(actual)))
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "for x = " << std::hexfloat << x << " expected "
                                        << expected << " got " << actual << std::defaultfloat;
