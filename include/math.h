@@ -19,6 +19,7 @@ double ldexp(double x, int n);
 double frexp(double x, int *exponent); /* infinity: itself, exponent 0; NaN: exponent 0 */
 double fmod(double x, double y);       /* 0.0 when y is 0 */
 double pow(double x, double y);        /* integral y only: 0.0 when y has a fraction */
+/* Exact for every argument (a double of 2^52 or more is integral); NaN stays NaN. */
 double floor(double x);
 double ceil(double x);
 double trunc(double x);
@@ -26,8 +27,8 @@ double round(double x); /* halfway cases away from zero */
 /* Halfway cases away from zero; beyond the 64-bit range the nearest 64-bit value, NaN 0. */
 long lround(double x);
 long long llround(double x);
-double sqrt(double x); /* 0.0 for x <= 0 */
-double log(double x);  /* -infinity for x <= 0 */
+double sqrt(double x); /* 0.0 for x <= 0; +infinity for +infinity */
+double log(double x);  /* -infinity for x <= 0; +infinity for +infinity */
 /* Short Taylor series after reduction into [-pi, pi]: about 0.075 off near +-pi
    (sin(pi) is about -0.0752, cos(pi) about -1.2114). NaN for infinities. */
 double sin(double x);

@@ -22,6 +22,8 @@ long strtol(const char *s, char **end, int base);
 unsigned long strtoul(const char *s, char **end, int base);
 long long strtoll(const char *s, char **end, int base);
 unsigned long long strtoull(const char *s, char **end, int base);
+/* Decimal only: no inf, nan or hexadecimal form. The mantissa is accumulated digit by
+   digit in doubles; an exponent then scales it with a single rounding. */
 double strtod(const char *s, char **end);
 float strtof(const char *s, char **end);
 
