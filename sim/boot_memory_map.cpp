@@ -78,9 +78,8 @@ void BootMemoryMap::set_regions64(const std::vector<Region>& regions, std::optio
   put<uint32_t>(kCount64, used);
 }
 
-// Only the regions the probe heap reads (the first count of a valid table), and of those
-// only what it may use: nothing below 3 MiB, nothing of an empty or wrapping
-// region (the heap skips those).
+// The part of a region the probe heap may use: nothing below 3 MiB, nothing of an empty or
+// wrapping region (the heap skips those). Callers pass only the entries the heap reads.
 void BootMemoryMap::map_region(uint64_t base, uint64_t length) {
   uint64_t end = base + length;
   if (length == 0 || end < base || end <= kProbeHeapStart) return;

@@ -95,7 +95,7 @@ std::optional<fs::path> FileStore::resolve(const char* name) const {
   if (relative.is_absolute()) return refuse("absolute paths are outside the file store");
   fs::path path = (root_ / relative).lexically_normal();
   if (!inside(path, root_)) return refuse("it leads outside the file store");
-  if (path == root_) return refuse("it names the file store itself");
+  if (path == root_ || !path.has_filename()) return refuse("it names a directory");
   std::error_code error;
   fs::path real = fs::weakly_canonical(path, error);
   if (error || !inside(real, root_)) return refuse("a link in it leads outside the file store");

@@ -1,0 +1,451 @@
+// nkhost's services, called through the host table exactly as the library calls them.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "support/library_test.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nk::sim::BootMemoryMap;
+using nk::sim::Entry;
+using nk::sim::HostCall;
+using nk::sim::Machine;
+
+constexpr uint64_t k4GiB = uint64_t(1) << 32;
+
+struct FileInfo {
+  uint32_t data_address, size, reserved;
+};
+
+uint64_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+bool mapped(uint64_t at) {
+  return msync(reinterpret_cast<void*>(at & ~uint64_t(4095)), 4096, MS_ASYNC) == 0 || errno != ENOMEM;
+}
+
+template <class T>
+T peek(uint64_t at) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const void*>(at), sizeof value);
+  return value;
+}
+
+class HostServices : public ::testing::Test {
+ protected:
+  Machine machine;
+
+  template <class F>
+  F* entry(Entry e) {
+    uint32_t at = machine.table().raw(e);
+    EXPECT_NE(at, 0u) << nk::sim::entry_name(e);
+    return reinterpret_cast<F*>(uintptr_t(at));
+  }
+  void* allocate(uint64_t size) { return entry<void*(uint64_t)>(Entry::memory_allocate)(size); }
+  void release(void* p) { entry<void(void*)>(Entry::memory_free)(p); }
+  void* reallocate(void* p, uint64_t size) {
+    return entry<void*(void*, uint64_t)>(Entry::memory_reallocate)(p, size);
+  }
+};
+
+TEST_F(HostServices, TheTableIsValidAndEditable) {
+  EXPECT_EQ(peek<uint32_t>(0x6800), nk::sim::kTableMagic);
+  EXPECT_EQ(peek<uint32_t>(0x6804), 1u);
+  EXPECT_EQ(peek<uint32_t>(0x6808), nk::sim::kTableSize);
+  for (Entry e : {Entry::memory_allocate, Entry::memory_free, Entry::memory_reallocate,
+                  Entry::console_write_line, Entry::console_read_line, Entry::file_stat,
+                  Entry::file_write, Entry::file_delete}) {
+    EXPECT_NE(machine.table().raw(e), 0u) << nk::sim::entry_name(e);
+    EXPECT_EQ(peek<uint32_t>(0x6800 + static_cast<uint32_t>(e)), machine.table().raw(e));
+  }
+  // Services that come later are absent.
+  EXPECT_EQ(machine.table().raw(Entry::window_create), 0u);
+
+  uint32_t own = machine.table().raw(Entry::memory_free);
+  machine.table().disable(Entry::memory_free);
+  EXPECT_EQ(peek<uint32_t>(0x6850), 0u);
+  machine.table().enable(Entry::memory_free);
+  EXPECT_EQ(machine.table().raw(Entry::memory_free), own);
+  machine.table().set_raw(Entry::window_query, 0x1234);
+  EXPECT_EQ(peek<uint32_t>(0x68B4), 0x1234u);
+  machine.table().disable_all();
+  EXPECT_EQ(machine.table().raw(Entry::console_write_line), 0u);
+  machine.table().set_magic(1);
+  machine.table().set_version(0);
+  machine.table().set_size(12);
+  EXPECT_EQ(peek<uint32_t>(0x6800), 1u);
+  EXPECT_EQ(peek<uint32_t>(0x6804), 0u);
+  EXPECT_EQ(peek<uint32_t>(0x6808), 12u);
+}
+
+TEST_F(HostServices, OnlyOneMachineAtATime) { EXPECT_THROW(Machine second, std::logic_error); }
+
+TEST(HostServicesLifetime, TheNextMachineStartsClean) {
+  uint64_t extra = 0x5000000;
+  {
+    Machine first;
+    first.table().set_magic(7);
+    first.boot_map().set_regions32({{extra, 0x100000}});
+    EXPECT_TRUE(mapped(extra));
+  }
+  EXPECT_FALSE(mapped(0x6000));
+  EXPECT_FALSE(mapped(extra));
+  Machine second;
+  EXPECT_EQ(peek<uint32_t>(0x6800), nk::sim::kTableMagic);
+  EXPECT_EQ(peek<uint32_t>(0x608C), 1u);
+}
+
+TEST_F(HostServices, MemoryBlocksLieBelow4GiBAndKeepTheirContents) {
+  std::vector<void*> blocks;
+  for (uint64_t size : {0, 1, 15, 16, 17, 100, 4096, 40000, 3 << 20}) {
+    void* p = allocate(size);
+    ASSERT_NE(p, nullptr) << size;
+    EXPECT_EQ(address(p) % 16, 0u);
+    EXPECT_LT(address(p) + size, k4GiB);
+    EXPECT_TRUE(machine.memory().owns(p));
+    std::memset(p, 0x5A, size);
+    blocks.push_back(p);
+  }
+  std::sort(blocks.begin(), blocks.end());
+  EXPECT_EQ(std::adjacent_find(blocks.begin(), blocks.end()), blocks.end()) << "a block was handed out twice";
+
+  auto c = machine.memory().counters();
+  EXPECT_EQ(c.allocations, 9u);
+  EXPECT_EQ(c.live_blocks, 9u);
+  EXPECT_EQ(c.live_bytes, 0 + 1 + 15 + 16 + 17 + 100 + 4096 + 40000 + (3u << 20));
+
+  char* text = static_cast<char*>(reallocate(nullptr, 6));
+  std::memcpy(text, "hello", 6);
+  for (uint64_t size : {7, 200, 70000, 5 << 20, 3}) {
+    text = static_cast<char*>(reallocate(text, size));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text, 3), "hel") << size;
+  }
+  for (void* p : blocks) release(p);
+  release(text);
+  release(nullptr);
+  c = machine.memory().counters();
+  EXPECT_EQ(c.allocations, 10u);
+  EXPECT_EQ(c.reallocations, 6u);
+  EXPECT_EQ(c.frees, 10u);
+  EXPECT_EQ(c.live_blocks, 0u);
+  EXPECT_EQ(c.live_bytes, 0u);
+  EXPECT_GE(c.peak_bytes, (3u << 20) + (5u << 20));
+  EXPECT_FALSE(machine.memory().owns(blocks[0]));
+}
+
+// Many blocks of mixed sizes, freed and reallocated in random order: no block may overlap
+// another, and every block keeps what was written into it.
+TEST_F(HostServices, ManyBlocksNeverOverlap) {
+  std::mt19937 random(7);
+  struct Block {
+    uint8_t* p;
+    uint64_t size;
+    uint8_t fill;
+  };
+  std::vector<Block> live;
+  auto check = [](const Block& b) {
+    return std::all_of(b.p, b.p + b.size, [&](uint8_t v) { return v == b.fill; });
+  };
+  for (int i = 0; i < 30000; ++i) {
+    unsigned action = random() % 10;
+    if (action < 5 || live.empty()) {
+      uint64_t size = random() % 8 == 0 ? random() % 100000 : random() % 300;
+      auto* p = static_cast<uint8_t*>(allocate(size));
+      ASSERT_NE(p, nullptr);
+      auto fill = static_cast<uint8_t>(i);
+      std::memset(p, fill, size);
+      live.push_back({p, size, fill});
+    } else {
+      size_t k = random() % live.size();
+      ASSERT_TRUE(check(live[k])) << "block overwritten";
+      if (action < 8) {
+        release(live[k].p);
+        live[k] = live.back();
+        live.pop_back();
+      } else {
+        uint64_t size = random() % 2000;
+        auto* p = static_cast<uint8_t*>(reallocate(live[k].p, size));
+        ASSERT_NE(p, nullptr);
+        std::memset(p + std::min(size, live[k].size), live[k].fill, size - std::min(size, live[k].size));
+        live[k] = {p, size, live[k].fill};
+      }
+    }
+  }
+  for (const auto& b : live) EXPECT_TRUE(check(b));
+  EXPECT_EQ(machine.memory().counters().live_blocks, live.size());
+}
+
+TEST_F(HostServices, FailureInjection) {
+  machine.memory().fail_nth(3);
+  void* a = allocate(8);
+  void* b = allocate(8);
+  EXPECT_EQ(allocate(8), nullptr);
+  void* c = allocate(8);
+  EXPECT_TRUE(a && b && c);
+  machine.memory().fail_all(true);
+  EXPECT_EQ(allocate(1), nullptr);
+  std::memcpy(a, "kept", 5);
+  EXPECT_EQ(reallocate(a, 5000), nullptr);
+  EXPECT_STREQ(static_cast<char*>(a), "kept");  // the old block is still valid
+  machine.memory().fail_all(false);
+  machine.memory().fail_nth(2);
+  machine.memory().fail_nth(0);  // cancelled
+  EXPECT_NE(allocate(1), nullptr);
+  EXPECT_NE(allocate(1), nullptr);
+  auto counters = machine.memory().counters();
+  EXPECT_EQ(counters.failures, 3u);
+  EXPECT_EQ(counters.allocations, 5u);
+  EXPECT_EQ(allocate(uint64_t(1) << 40), nullptr);  // more than there is
+}
+
+TEST_F(HostServices, BadFreesAreReportedAndIgnored) {
+  void* a = allocate(32);
+  int on_stack = 0;
+  ::testing::internal::CaptureStderr();
+  release(&on_stack);
+  release(static_cast<char*>(a) + 16);
+  release(a);
+  release(a);
+  EXPECT_EQ(reallocate(&on_stack, 10), nullptr);
+  std::string warnings = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 4) << warnings;
+  EXPECT_NE(warnings.find("memory_free"), std::string::npos);
+  EXPECT_NE(warnings.find("memory_reallocate"), std::string::npos);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+  // Host-side blocks are not the library's to free.
+  void* host_block = machine.memory().allocate(64);
+  ::testing::internal::CaptureStderr();
+  release(host_block);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("ignored"), std::string::npos);
+  EXPECT_TRUE(machine.memory().owns(host_block));
+  machine.memory().release(host_block);
+  EXPECT_FALSE(machine.memory().owns(host_block));
+  // The allocator is intact: two fresh blocks are distinct.
+  void* x = allocate(32);
+  void* y = allocate(32);
+  EXPECT_NE(x, y);
+}
+
+TEST_F(HostServices, ConsoleLinesAndScriptedInput) {
+  auto write = entry<void(const char*)>(Entry::console_write_line);
+  // The capacity travels as 32 bits: the high half of a 64-bit value must not matter.
+  auto read = entry<int32_t(char*, uint64_t, const char*, uint64_t)>(Entry::console_read_line);
+  write("first");
+  write("");
+  EXPECT_EQ(machine.console().lines(), (std::vector<std::string>{"first", ""}));
+
+  machine.console().script({"plain", "crlf\r\n", "lf\n", "too long for the buffer"});
+  char buffer[16];
+  const char* prompt = "> ";
+  ASSERT_EQ(read(buffer, 16, prompt, 1), 1);
+  EXPECT_STREQ(buffer, "plain");
+  ASSERT_EQ(read(buffer, 16, prompt, 0), 1);
+  EXPECT_STREQ(buffer, "crlf");
+  ASSERT_EQ(read(buffer, 16, prompt, 0), 1);
+  EXPECT_STREQ(buffer, "lf");
+  std::memset(buffer, 'Z', sizeof buffer);
+  ASSERT_EQ(read(buffer, (uint64_t(1) << 32) | 5, prompt, 0), 1);
+  EXPECT_STREQ(buffer, "too ");
+  EXPECT_EQ(buffer[5], 'Z');
+  EXPECT_EQ(read(buffer, 16, prompt, 0), 0);  // the script ran out
+
+  const auto& calls = machine.calls();
+  ASSERT_EQ(calls.size(), 7u);
+  EXPECT_EQ(calls[0].entry, Entry::console_write_line);
+  EXPECT_EQ(calls[0].text, "first");
+  EXPECT_EQ(calls[2].entry, Entry::console_read_line);
+  EXPECT_EQ(calls[2].args[0], address(buffer));
+  EXPECT_EQ(calls[2].args[1], 16u);
+  EXPECT_EQ(calls[2].args[2], address(prompt));
+  EXPECT_EQ(calls[2].args[3], 1u);
+  EXPECT_EQ(calls[2].text, "plain");
+  EXPECT_EQ(calls[5].args[1], 5u);
+  EXPECT_EQ(calls[5].text, "too ");
+  machine.console().clear();
+  machine.clear_calls();
+  EXPECT_TRUE(machine.console().lines().empty());
+  EXPECT_TRUE(machine.calls().empty());
+}
+
+TEST(HostServicesRecord, RecordingCanBeTurnedOff) {
+  Machine quiet(Machine::Options{.record_calls = false});
+  auto write = reinterpret_cast<void (*)(const char*)>(uintptr_t(quiet.table().raw(Entry::console_write_line)));
+  write("unrecorded");
+  EXPECT_TRUE(quiet.calls().empty());
+  EXPECT_EQ(quiet.console().lines().size(), 1u);
+}
+
+class FileServices : public HostServices {
+ protected:
+  fs::path root = fs::temp_directory_path() / ("nkhost_files_" + std::to_string(getpid()));
+  fs::path outside = root.string() + "_outside";
+
+  void SetUp() override {
+    fs::remove_all(root);
+    fs::remove_all(outside);
+    fs::create_directories(root / "sub");
+    fs::create_directories(outside);
+    machine.files().set_root(root);
+  }
+  void TearDown() override {
+    fs::remove_all(root);
+    fs::remove_all(outside);
+  }
+
+  int32_t stat(const char* name, FileInfo* info) {
+    return entry<int32_t(const char*, FileInfo*)>(Entry::file_stat)(name, info);
+  }
+  int32_t write(const char* name, const void* data, uint32_t size) {
+    return entry<int32_t(const char*, const void*, uint64_t)>(Entry::file_write)(name, data, size);
+  }
+  int32_t remove(const char* name) { return entry<int32_t(const char*)>(Entry::file_delete)(name); }
+  static std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  static std::string bytes_at(const FileInfo& info) {
+    return std::string(reinterpret_cast<const char*>(uintptr_t(info.data_address)), info.size);
+  }
+};
+
+TEST_F(FileServices, WriteStatAndDelete) {
+  EXPECT_EQ(machine.files().root(), fs::canonical(root));
+  FileInfo info{};
+  EXPECT_EQ(stat("script.lua", &info), 0);
+  ASSERT_NE(write("script.lua", "print(1)", 8), 0);
+  EXPECT_EQ(contents(root / "script.lua"), "print(1)");
+  ASSERT_NE(stat("script.lua", &info), 0);
+  EXPECT_EQ(info.size, 8u);
+  EXPECT_EQ(bytes_at(info), "print(1)");
+  FileInfo old = info;
+
+  // Replacing the file leaves the bytes handed out before untouched.
+  ASSERT_NE(write("script.lua", "x", 1), 0);
+  EXPECT_EQ(bytes_at(old), "print(1)");
+  ASSERT_NE(stat("script.lua", &info), 0);
+  EXPECT_EQ(bytes_at(info), "x");
+  FileInfo again{};
+  ASSERT_NE(stat("script.lua", &again), 0);
+  EXPECT_EQ(again.data_address, info.data_address);  // unchanged contents are not copied again
+
+  ASSERT_NE(write("sub/empty", nullptr, 0), 0);
+  ASSERT_NE(stat("sub/../sub/empty", &info), 0);
+  EXPECT_EQ(info.size, 0u);
+  EXPECT_EQ(write("missing_dir/file", "x", 1), 0);
+  EXPECT_EQ(stat("sub", &info), 0);  // a directory is not a file
+
+  EXPECT_NE(remove("script.lua"), 0);
+  EXPECT_FALSE(fs::exists(root / "script.lua"));
+  EXPECT_EQ(remove("script.lua"), 0);
+  EXPECT_EQ(remove("sub"), 0);
+  EXPECT_TRUE(fs::exists(root / "sub"));
+
+  const auto& calls = machine.calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().entry, Entry::file_delete);
+  EXPECT_EQ(calls.back().text, "sub");
+  EXPECT_EQ(calls[1].entry, Entry::file_write);
+  EXPECT_EQ(calls[1].args[2], 8u);
+}
+
+TEST_F(FileServices, NamesCannotLeaveTheStore) {
+  std::ofstream(outside / "secret") << "secret";
+  fs::create_symlink(outside, root / "link_dir");
+  fs::create_symlink(outside / "secret", root / "link_file");
+  std::string absolute = (outside / "secret").string();
+  std::string dotdot = "../" + outside.filename().string() + "/secret";
+  FileInfo info{};
+  for (const char* name : {absolute.c_str(), dotdot.c_str(), "sub/../../x", "link_dir/secret",
+                           "link_file", "", ".", "sub/.."}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(stat(name, &info), 0) << name;
+    EXPECT_EQ(write(name, "gotcha", 6), 0) << name;
+    EXPECT_EQ(remove(name), 0) << name;
+    std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find(std::string("\"") + name + "\" refused"), std::string::npos) << name << ": " << message;
+  }
+  EXPECT_EQ(contents(outside / "secret"), "secret");
+  EXPECT_EQ(fs::directory_iterator(outside)->path().filename(), "secret");
+  EXPECT_EQ(stat(nullptr, &info), 0);
+}
+
+// A write that fails part-way (here: the guest's buffer ends in unreadable memory) keeps the
+// old contents and leaves no temporary file behind.
+TEST_F(FileServices, AFailedWriteLosesNothing) {
+  ASSERT_NE(write("data.bin", "original", 8), 0);
+  long page = sysconf(_SC_PAGESIZE);
+  void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  std::memset(pages, 'n', page);
+  mprotect(static_cast<char*>(pages) + page, page, PROT_NONE);
+  EXPECT_EQ(write("data.bin", pages, static_cast<uint32_t>(2 * page)), 0);
+  munmap(pages, 2 * page);
+  EXPECT_EQ(contents(root / "data.bin"), "original");
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(root)) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(HostServices, BootMemoryMapDefaultsAndRegions) {
+  EXPECT_EQ(peek<uint32_t>(0x6088), 0x4000000u);
+  EXPECT_EQ(peek<uint32_t>(0x608C), 1u);
+  EXPECT_EQ(peek<uint32_t>(0x6090), 0x100000u);
+  EXPECT_EQ(peek<uint32_t>(0x6094), 0x3F00000u);
+  EXPECT_EQ(peek<uint32_t>(0x6238), 0u);
+  // The probe heap's default range is writable.
+  *reinterpret_cast<volatile uint64_t*>(0x300000) = 1;
+  *reinterpret_cast<volatile uint64_t*>(0x4000000 - 8) = 1;
+
+  auto& map = machine.boot_map();
+  map.set_regions32({{0x4000000, 0x200000}, {0x200000, 0x10}}, 20);
+  EXPECT_EQ(peek<uint32_t>(0x608C), 20u);
+  EXPECT_EQ(peek<uint32_t>(0x6098), 0x200000u);
+  EXPECT_EQ(peek<uint32_t>(0x60A0), 0u);  // the rest of the table is cleared
+  *reinterpret_cast<volatile uint64_t*>(0x41FFFF8) = 1;
+
+  map.set_regions64({{0x140000000, 0x100000}}, {}, 0x3436484E);
+  EXPECT_EQ(peek<uint32_t>(0x6238), 0x3436484Eu);
+  EXPECT_EQ(peek<uint32_t>(0x623C), 1u);
+  EXPECT_EQ(peek<uint64_t>(0x6240), 0x140000000u);
+  EXPECT_EQ(peek<uint64_t>(0x6248), 0x100000u);
+  *reinterpret_cast<volatile uint64_t*>(0x140000000) = 1;
+
+  map.set_memory_top(0x4400000);
+  EXPECT_EQ(peek<uint32_t>(0x6088), 0x4400000u);
+  *reinterpret_cast<volatile uint64_t*>(0x43FFFF8) = 1;
+
+  // A region over memory that is already in use is refused, and the map is unchanged.
+  Machine* self = &machine;
+  EXPECT_THROW(map.set_regions64({{reinterpret_cast<uintptr_t>(self) & ~uint64_t(4095), 4096}}),
+               std::runtime_error);
+  EXPECT_EQ(peek<uint64_t>(0x6240), 0x140000000u);
+  EXPECT_THROW(map.set_regions32(std::vector<BootMemoryMap::Region>(17, {0x400000, 16})),
+               std::invalid_argument);
+
+  map.clear();
+  for (uint64_t at = 0x6088; at < 0x6640; at += 4) ASSERT_EQ(peek<uint32_t>(at), 0u) << at;
+}
+
+TEST_F(HostServices, FaultsAreReportedAsHaltsOrCrashes) {
+  machine.load_library(nk::test::library_path());
+  auto& halting = machine.load_program(nk::test::guest_path("loader_abort"));
+  EXPECT_EXIT(machine.run_main(halting), ::testing::ExitedWithCode(nk::sim::kExitHalted),
+              "nkhost: the program halted at abort\\+0x[0-9a-f]+ in OrvaneWindow.dylib");
+  auto& crashing = machine.load_program(nk::test::guest_path("loader_crash"));
+  EXPECT_EXIT(machine.run_main(crashing), ::testing::ExitedWithCode(nk::sim::kExitCrashed),
+              "nkhost: the program crashed \\(SIGSEGV\\) at main\\+0x[0-9a-f]+ in "
+              "guest_loader_crash \\(fault address 0x10\\)");
+  auto& overflowing = machine.load_program(nk::test::guest_path("loader_overflow"));
+  EXPECT_EXIT(machine.run_main(overflowing), ::testing::ExitedWithCode(nk::sim::kExitCrashed),
+              "crashed \\(SIGSEGV\\) at .* in guest_loader_overflow");
+}
+
+}  // namespace
