@@ -24,6 +24,10 @@ std::string_view c_name(std::string_view mach_name) {
   return mach_name.starts_with('_') ? mach_name.substr(1) : mach_name;
 }
 
+std::string with_article(std::string_view noun) {
+  return (noun.find_first_of("aeiou") == 0 ? "an " : "a ") + std::string(noun);
+}
+
 class Loader {
  public:
   Loader(std::shared_ptr<const std::vector<uint8_t>> bytes, const LoadRequest& request)
@@ -32,8 +36,8 @@ class Loader {
   std::unique_ptr<LoadedImage> load() {
     file_ = parse_mach_file(file_bytes_);
     if (file_.filetype != request_.filetype)
-      throw Malformed(std::string("is a ") + filetype_name(file_.filetype) + ", not a " +
-                      filetype_name(request_.filetype));
+      throw Malformed("is " + with_article(filetype_name(file_.filetype)) + ", not " +
+                      with_article(filetype_name(request_.filetype)));
     check_dylibs();
     Mapping memory;
     try {

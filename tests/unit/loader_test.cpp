@@ -199,9 +199,9 @@ TEST_F(Loader, RejectsFilesOfTheWrongKind) {
   Bytes big_endian = library;
   put32(big_endian, 0, 0xCFFAEDFE);
   EXPECT_NE(library_error(big_endian).find("not a 64-bit little-endian"), std::string::npos);
-  EXPECT_EQ(library_error(program), "lib.dylib: is a executable, not a dynamic library");
+  EXPECT_EQ(library_error(program), "lib.dylib: is an executable, not a dynamic library");
   machine.load_library(library, "lib.dylib");
-  EXPECT_EQ(program_error(library), "prog: is a dynamic library, not a executable");
+  EXPECT_EQ(program_error(library), "prog: is a dynamic library, not an executable");
   EXPECT_NE(load_error([&] { machine.load_program("/nonexistent/prog"); }).find("cannot open"),
             std::string::npos);
 }
