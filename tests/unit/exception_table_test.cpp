@@ -159,9 +159,9 @@ TEST_F(ExceptionTable, EncodedPointerRelativeAndIndirect) {
 }
 
 TEST_F(ExceptionTable, FramesWithNothingActive) {
-  TableSpec spec;
-  spec.call_sites = {{4, 0}, {5, 0}};
-  const uint8_t* table = arena.place(spec, 1024);
+  TableLayout layout;
+  layout.call_sites = {{4, 0}, {5, 0}};
+  const uint8_t* table = arena.place(layout, 1024);
   EXPECT_TRUE(is_zero(inspect(nullptr, 1, &leaf)));
   EXPECT_TRUE(is_zero(inspect(table, 0, &leaf)));
   EXPECT_TRUE(is_zero(inspect(table, -1, &leaf)));
@@ -170,10 +170,10 @@ TEST_F(ExceptionTable, FramesWithNothingActive) {
 }
 
 TEST_F(ExceptionTable, CleanupOnlyCallSite) {
-  TableSpec spec;
-  spec.call_sites = {{7, 0}, {300, 0}, {9, 0}};
+  TableLayout layout;
+  layout.call_sites = {{7, 0}, {300, 0}, {9, 0}};
   bool found = true;
-  Handler h = inspect(arena.place(spec, 1024), 2, &leaf, &found);
+  Handler h = inspect(arena.place(layout, 1024), 2, &leaf, &found);
   EXPECT_FALSE(found);
   EXPECT_TRUE(h.call_site_found);
   EXPECT_TRUE(h.needs_cleanup);
@@ -187,12 +187,12 @@ class EveryTypeEncoding : public ExceptionTable, public ::testing::WithParamInte
 // Other at entry 1, Middle at entry 2; the chain tries 1 and then 2, so a thrown Leaf is
 // taken by the second filter.
 TEST_P(EveryTypeEncoding, SecondFilterOfTheChainMatches) {
-  TableSpec spec;
-  spec.type_encoding = GetParam();
-  spec.call_sites = {{0, 0}, {3, 1}};
-  spec.actions = action_chain({1, 2});
-  spec.types = {&kOther, &kMiddle};
-  const uint8_t* table = arena.place(spec, 1024);
+  TableLayout layout;
+  layout.type_encoding = GetParam();
+  layout.call_sites = {{0, 0}, {3, 1}};
+  layout.actions = action_chain({1, 2});
+  layout.types = {&kOther, &kMiddle};
+  const uint8_t* table = arena.place(layout, 1024);
   bool found = false;
   Handler h = inspect(table, 2, &leaf, &found);
   EXPECT_TRUE(found);
@@ -214,12 +214,12 @@ INSTANTIATE_TEST_SUITE_P(Encodings, EveryTypeEncoding,
 
 TEST_F(ExceptionTable, CatchAllEntries) {
   // A null entry in the indirect, relative, 4-byte encoding clang uses.
-  TableSpec spec;
-  spec.type_encoding = 0x9B;
-  spec.call_sites = {{6, 1}};
-  spec.actions = action_chain({2, 1});
-  spec.types = {nullptr, &kOther};
-  const uint8_t* table = arena.place(spec, 1024);
+  TableLayout layout;
+  layout.type_encoding = 0x9B;
+  layout.call_sites = {{6, 1}};
+  layout.actions = action_chain({2, 1});
+  layout.types = {nullptr, &kOther};
+  const uint8_t* table = arena.place(layout, 1024);
   bool found = false;
   Handler h = inspect(table, 1, &leaf, &found);
   EXPECT_TRUE(found);
@@ -231,7 +231,7 @@ TEST_F(ExceptionTable, CatchAllEntries) {
 
   // Without a type table, or with a type encoding of no fixed size, every clause catches.
   for (uint8_t encoding : {uint8_t(0xFF), uint8_t(0x01), uint8_t(0x09), uint8_t(0x05)}) {
-    TableSpec untyped;
+    TableLayout untyped;
     untyped.type_encoding = encoding;
     untyped.call_sites = {{2, 1}};
     untyped.actions = action_chain({3});
@@ -242,15 +242,15 @@ TEST_F(ExceptionTable, CatchAllEntries) {
 }
 
 TEST_F(ExceptionTable, CleanupsAndSpecificationsInAChain) {
-  TableSpec spec;
-  spec.type_encoding = 0x9B;
-  spec.call_sites = {{1, 1}, {2, 7}};
+  TableLayout layout;
+  layout.type_encoding = 0x9B;
+  layout.call_sites = {{1, 1}, {2, 7}};
   // First chain: specification (ignored), cleanup, non-matching catch.
   // Second chain, at byte 6: cleanup, then a matching catch.
-  spec.actions = action_chain({-1, 0, 1});
-  append(spec.actions, action_chain({0, 2}));
-  spec.types = {&kOther, &kMiddle};
-  const uint8_t* table = arena.place(spec, 1024);
+  layout.actions = action_chain({-1, 0, 1});
+  append(layout.actions, action_chain({0, 2}));
+  layout.types = {&kOther, &kMiddle};
+  const uint8_t* table = arena.place(layout, 1024);
   bool found = true;
   Handler h = inspect(table, 1, &leaf, &found);
   EXPECT_FALSE(found);
@@ -264,15 +264,15 @@ TEST_F(ExceptionTable, CleanupsAndSpecificationsInAChain) {
 
 TEST_F(ExceptionTable, ActionChainsEndAfterSixtyFourEntries) {
   for (int length : {64, 65}) {
-    TableSpec spec;
-    spec.type_encoding = 0x9B;
-    spec.call_sites = {{1, 1}};
+    TableLayout layout;
+    layout.type_encoding = 0x9B;
+    layout.call_sites = {{1, 1}};
     std::vector<int64_t> filters(length - 1, 1);
     filters.push_back(2);
-    spec.actions = action_chain(filters);
-    spec.types = {&kOther, &kMiddle};
+    layout.actions = action_chain(filters);
+    layout.types = {&kOther, &kMiddle};
     bool found = false;
-    Handler h = inspect(arena.place(spec, 1024), 1, &leaf, &found);
+    Handler h = inspect(arena.place(layout, 1024), 1, &leaf, &found);
     EXPECT_EQ(found, length == 64) << length;
     EXPECT_EQ(h.selector, length == 64 ? 2u : 0u) << length;
   }
@@ -281,9 +281,9 @@ TEST_F(ExceptionTable, ActionChainsEndAfterSixtyFourEntries) {
 TEST_F(ExceptionTable, MalformedTablesReadAsNothingToDo) {
   bool found = true;
   {  // The last record is cut off by the end of the call-site table, at the end of memory.
-    TableSpec spec;
-    spec.call_sites = {{1, 0}};
-    const uint8_t* table = arena.place(spec, 0, true);
+    TableLayout layout;
+    layout.call_sites = {{1, 0}};
+    const uint8_t* table = arena.place(layout, 0, true);
     std::vector<uint8_t> bytes(table, static_cast<const uint8_t*>(arena.page() + kPage));
     bytes.push_back(0x85);  // a record whose landing pad never ends
     bytes[3] = 3;           // call-site table length now covers it
@@ -294,9 +294,9 @@ TEST_F(ExceptionTable, MalformedTablesReadAsNothingToDo) {
     EXPECT_TRUE(inspect(moved, 1, &leaf).needs_cleanup);
   }
   {  // A call site past the last record, the table ending at the end of memory.
-    TableSpec spec;
-    spec.call_sites = {{1, 0}, {2, 0}};
-    EXPECT_TRUE(is_zero(inspect(arena.place(spec, 0, true), 5, &leaf)));
+    TableLayout layout;
+    layout.call_sites = {{1, 0}, {2, 0}};
+    EXPECT_TRUE(is_zero(inspect(arena.place(layout, 0, true), 5, &leaf)));
   }
   {  // Numbers that never end.
     uint8_t* table = arena.page() + 1024;
@@ -309,29 +309,29 @@ TEST_F(ExceptionTable, MalformedTablesReadAsNothingToDo) {
     EXPECT_TRUE(is_zero(inspect(table, 1, &leaf)));
   }
   {  // A call-site table length that would wrap the address space.
-    TableSpec spec;
-    spec.call_sites = {{1, 0}};
-    spec.declared_length = UINT64_MAX - 2;
-    EXPECT_TRUE(is_zero(inspect(arena.place(spec, 1024), 1, &leaf)));
+    TableLayout layout;
+    layout.call_sites = {{1, 0}};
+    layout.declared_length = UINT64_MAX - 2;
+    EXPECT_TRUE(is_zero(inspect(arena.place(layout, 1024), 1, &leaf)));
   }
   {  // An action entry that links back to itself.
-    TableSpec spec;
-    spec.type_encoding = 0x9B;
-    spec.call_sites = {{1, 1}};
-    spec.actions = {0x01, 0x7F};  // filter 1, displacement -1
-    spec.types = {&kOther};
-    Handler h = inspect(arena.place(spec, 1024), 1, &leaf, &found);
+    TableLayout layout;
+    layout.type_encoding = 0x9B;
+    layout.call_sites = {{1, 1}};
+    layout.actions = {0x01, 0x7F};  // filter 1, displacement -1
+    layout.types = {&kOther};
+    Handler h = inspect(arena.place(layout, 1024), 1, &leaf, &found);
     EXPECT_FALSE(found);
     EXPECT_FALSE(h.handler_found || h.needs_cleanup);
   }
   {  // Action offsets and displacements that leave the action table. Record 2, read as an
      // action entry, would say "catch type 1, last entry", which takes a Leaf.
-    TableSpec spec;
-    spec.type_encoding = 0x9B;
-    spec.call_sites = {{2, 1}, {1, 0}, {3, 200}};
-    spec.actions = {0x00, 0x7A};  // cleanup, then a jump of -6 back onto record 2
-    spec.types = {&kMiddle};
-    const uint8_t* table = arena.place(spec, 1024);
+    TableLayout layout;
+    layout.type_encoding = 0x9B;
+    layout.call_sites = {{2, 1}, {1, 0}, {3, 200}};
+    layout.actions = {0x00, 0x7A};  // cleanup, then a jump of -6 back onto record 2
+    layout.types = {&kMiddle};
+    const uint8_t* table = arena.place(layout, 1024);
     Handler h = inspect(table, 1, &leaf, &found);
     EXPECT_FALSE(found);
     EXPECT_TRUE(h.needs_cleanup);
@@ -343,12 +343,12 @@ TEST_F(ExceptionTable, MalformedTablesReadAsNothingToDo) {
   }
   {  // A filter far beyond the type table, whose entry would lie in the inaccessible page
      // below: it cannot be read and counts as a catch-all.
-    TableSpec spec;
-    spec.type_encoding = 0x00;
-    spec.call_sites = {{1, 1}};
-    spec.actions = action_chain({100});
-    spec.types = {&kOther};
-    Handler h = inspect(arena.place(spec, 512), 1, &leaf, &found);
+    TableLayout layout;
+    layout.type_encoding = 0x00;
+    layout.call_sites = {{1, 1}};
+    layout.actions = action_chain({100});
+    layout.types = {&kOther};
+    Handler h = inspect(arena.place(layout, 512), 1, &leaf, &found);
     EXPECT_TRUE(found);
     EXPECT_EQ(h.selector, 100u);
   }

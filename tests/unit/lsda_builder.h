@@ -86,7 +86,7 @@ struct CallSite {
   uint64_t action;
 };
 
-struct TableSpec {
+struct TableLayout {
   uint8_t type_encoding = 0xFF;
   std::vector<CallSite> call_sites;
   std::vector<uint8_t> actions;
@@ -113,23 +113,23 @@ class Arena {
   uint8_t* page() { return base_ + kPage; }
 
   // Lays the table out at offset (from the page start); at_end puts its last byte last.
-  const uint8_t* place(const TableSpec& spec, size_t offset, bool at_end = false) {
+  const uint8_t* place(const TableLayout& layout, size_t offset, bool at_end = false) {
     std::vector<uint8_t> call_sites;
-    for (const CallSite& site : spec.call_sites) {
+    for (const CallSite& site : layout.call_sites) {
       append(call_sites, uleb(site.landing_pad));
       append(call_sites, uleb(site.action));
     }
-    bool has_types = spec.type_encoding != 0xFF;
-    size_t types_size = has_types ? spec.types.size() * entry_size(spec.type_encoding) : 0;
-    std::vector<uint8_t> length = uleb(spec.declared_length.value_or(call_sites.size()));
+    bool has_types = layout.type_encoding != 0xFF;
+    size_t types_size = has_types ? layout.types.size() * entry_size(layout.type_encoding) : 0;
+    std::vector<uint8_t> length = uleb(layout.declared_length.value_or(call_sites.size()));
 
-    std::vector<uint8_t> bytes{0xFF, spec.type_encoding};
+    std::vector<uint8_t> bytes{0xFF, layout.type_encoding};
     if (has_types)
-      append(bytes, uleb(1 + length.size() + call_sites.size() + spec.actions.size() + types_size));
+      append(bytes, uleb(1 + length.size() + call_sites.size() + layout.actions.size() + types_size));
     bytes.push_back(0x01);
     append(bytes, length);
     append(bytes, call_sites);
-    append(bytes, spec.actions);
+    append(bytes, layout.actions);
     bytes.resize(bytes.size() + types_size);
 
     uint8_t* table = page() + (at_end ? kPage - bytes.size() : offset);
@@ -138,9 +138,9 @@ class Arena {
     std::memcpy(table, bytes.data(), bytes.size());
     if (has_types) {
       uint8_t* type_base = table + bytes.size();
-      for (size_t i = 0; i < spec.types.size(); ++i)
-        write_type(spec.type_encoding, type_base - (i + 1) * entry_size(spec.type_encoding),
-                   spec.types[i]);
+      for (size_t i = 0; i < layout.types.size(); ++i)
+        write_type(layout.type_encoding, type_base - (i + 1) * entry_size(layout.type_encoding),
+                   layout.types[i]);
     }
     return table;
   }

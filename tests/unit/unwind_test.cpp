@@ -120,9 +120,9 @@ TEST_F(Unwinder, RegisterAndUnregisterKeepTheChain) {
 // Newest first: a frame with no table, a frame whose call site is inactive, a frame with a
 // cleanup, and the frame whose second catch clause takes the thrown type.
 TEST_F(Unwinder, CleanupsRunNewestFirstThenTheHandlerIsEntered) {
-  TableSpec cleanup;
+  TableLayout cleanup;
   cleanup.call_sites = {{9, 0}, {3, 0}};
-  TableSpec handler;
+  TableLayout handler;
   handler.type_encoding = 0x9B;
   handler.call_sites = {{5, 1}};
   handler.actions = action_chain({1, 2});
@@ -161,7 +161,7 @@ TEST_F(Unwinder, CleanupsRunNewestFirstThenTheHandlerIsEntered) {
 }
 
 TEST_F(Unwinder, RaiseExceptionSearchesFromTheNewestFrame) {
-  TableSpec catch_all;
+  TableLayout catch_all;
   catch_all.type_encoding = 0x9B;
   catch_all.call_sites = {{0, 1}, {1, 1}};
   catch_all.actions = action_chain({1});
@@ -185,7 +185,7 @@ TEST_F(Unwinder, RaiseExceptionSearchesFromTheNewestFrame) {
 }
 
 TEST_F(Unwinder, DeadEndsHalt) {
-  TableSpec cleanup;
+  TableLayout cleanup;
   cleanup.call_sites = {{3, 0}};
   Context cleaning = frame(arena.place(cleanup, 1024), 1);
   // A handler nowhere: nothing is unwound, the search itself ends in terminate.
