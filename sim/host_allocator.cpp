@@ -150,9 +150,10 @@ void* HostAllocator::allocate(uint64_t size) {
   return block;
 }
 
-bool HostAllocator::release(void* block) {
+std::optional<uint64_t> HostAllocator::release(void* block) {
   auto offset = offset_of(block);
-  if (!offset) return false;
+  if (!offset) return std::nullopt;
+  uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
   valgrind_block_freed(block);
   uint32_t page = *offset / kPage;
@@ -163,7 +164,7 @@ bool HostAllocator::release(void* block) {
   } else {
     classes_[page_class_[page] - 1].free.push_back(*offset);
   }
-  return true;
+  return size;
 }
 
 void* HostAllocator::reallocate(void* block, uint64_t size) {

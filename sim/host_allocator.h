@@ -21,8 +21,9 @@ class HostAllocator {
 
   // A 16-byte aligned block; nullptr when the arena has no room. Size 0 gives a unique block.
   void* allocate(uint64_t size);
-  // False, and nothing changes, when block is not a live block.
-  bool release(void* block);
+  // The size of the block released; nullopt, and nothing changes, when block is not a live
+  // block.
+  std::optional<uint64_t> release(void* block);
   // Resizes a live block (which must be one), keeping its contents; nullptr when there is no
   // room, and then the block is unchanged.
   void* reallocate(void* block, uint64_t size);

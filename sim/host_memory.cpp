@@ -41,15 +41,15 @@ void* HostMemory::service_allocate(uint64_t size) {
 void HostMemory::service_free(void* block) {
   if (!block) return;
   ++counters_.frees;
-  auto size = allocator_->block_size(block);
-  if (!size || (!host_blocks_.empty() && host_blocks_.contains(block))) {
+  bool host_side = !host_blocks_.empty() && host_blocks_.contains(block);
+  auto size = host_side ? std::nullopt : allocator_->release(block);
+  if (!size) {
     fprintf(stderr,
             "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, or "
             "never allocated); ignored\n",
             block);
     return;
   }
-  allocator_->release(block);
   --counters_.live_blocks;
   counters_.live_bytes -= *size;
 }

@@ -13,10 +13,10 @@ MachineCore& machine() { return *g_machine; }
 
 uint64_t value(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
 
-// Bounded copy of a guest text for the call record.
-std::string text_of(const char* text) {
+// A guest text for the call record, bounded in case it lacks its NUL.
+std::string_view text_of(const char* text) {
   if (!text) return {};
-  return std::string(text, strnlen(text, 1 << 16));
+  return std::string_view(text, strnlen(text, 1 << 16));
 }
 
 void* memory_allocate(uint64_t size) {

@@ -39,8 +39,7 @@ MachineCore::~MachineCore() {
   for (const auto& image : images) unregister_image(image.get());
 }
 
-void MachineCore::record(Entry entry, std::array<uint64_t, 4> args, std::string text) {
-  if (!options.record_calls) return;
+void MachineCore::keep(Entry entry, std::array<uint64_t, 4> args, std::string_view text) {
   if (calls.size() >= kMaxRecordedCalls) {
     if (!record_full)
       fprintf(stderr, "nkhost: the call record is full (%zu calls); later calls are not kept\n",
@@ -48,7 +47,7 @@ void MachineCore::record(Entry entry, std::array<uint64_t, 4> args, std::string 
     record_full = true;
     return;
   }
-  calls.push_back({entry, args, std::move(text)});
+  calls.push_back({entry, args, std::string(text)});
 }
 
 struct Machine::State : MachineCore {
