@@ -1,21 +1,16 @@
 #include "sim/low_memory.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
+
+#include "sim/hex_text.h"
 
 namespace nk::sim {
 namespace {
 
 constexpr uint64_t kPage = 4096;
 constexpr uint64_t kUserSpaceEnd = uint64_t(1) << 47;
-
-std::string hex(uint64_t value) {
-  char text[24];
-  snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
-}
 
 }  // namespace
 
@@ -31,7 +26,7 @@ LowMemory::LowMemory() {
 void LowMemory::ensure_mapped(uint64_t begin, uint64_t end) {
   begin = begin / kPage * kPage;
   if (end > kUserSpaceEnd - kPage || begin >= end)
-    throw std::runtime_error("nkhost: cannot map memory at " + hex(begin) + ".." + hex(end) +
+    throw std::runtime_error("nkhost: cannot map memory at " + hex_text(begin) + ".." + hex_text(end) +
                              ": outside the user address space");
   end = (end + kPage - 1) / kPage * kPage;
   uint64_t at = begin;
@@ -43,7 +38,7 @@ void LowMemory::ensure_mapped(uint64_t begin, uint64_t end) {
       uint64_t gap_end = std::min(end, m.address());
       Mapping gap = map_fixed(at, gap_end - at, true);
       if (!gap)
-        throw std::runtime_error("nkhost: cannot map memory at " + hex(at) + ".." + hex(gap_end) +
+        throw std::runtime_error("nkhost: cannot map memory at " + hex_text(at) + ".." + hex_text(gap_end) +
                                  ": the range is in use by something else");
       added.push_back(std::move(gap));
     }
@@ -52,7 +47,7 @@ void LowMemory::ensure_mapped(uint64_t begin, uint64_t end) {
   if (at < end) {
     Mapping gap = map_fixed(at, end - at, true);
     if (!gap)
-      throw std::runtime_error("nkhost: cannot map memory at " + hex(at) + ".." + hex(end) +
+      throw std::runtime_error("nkhost: cannot map memory at " + hex_text(at) + ".." + hex_text(end) +
                                ": the range is in use by something else");
     added.push_back(std::move(gap));
   }

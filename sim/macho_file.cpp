@@ -1,8 +1,10 @@
 #include "sim/macho_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "sim/byte_reader.h"
+#include "sim/hex_text.h"
 #include "sim/macho_format.h"
 
 namespace nk::sim {
@@ -14,12 +16,6 @@ constexpr uint64_t kPage = 4096;
 // Generous for anything built for the platform, and small enough that a bogus vmsize cannot
 // make us reserve absurd amounts of address space below 4 GiB.
 constexpr uint64_t kMaxImageSpan = uint64_t(256) << 20;
-
-std::string hex(uint64_t value) {
-  char text[24];
-  snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
-}
 
 // A range of the file given by offset and size; both must stay inside it.
 FileRange file_range(ByteReader& commands, uint64_t file_size, uint64_t offset, uint64_t size,
@@ -52,7 +48,7 @@ class Parser {
       if (magic == 0xCEFAEDFE || magic == 0xCFFAEDFE || magic == 0xFEEDFACE)
         header_.fail("not a 64-bit little-endian Mach-O file");
       if (magic == 0xBEBAFECA) header_.fail("universal (fat) files are not supported");
-      header_.fail("not a Mach-O file (magic " + hex(magic) + ")");
+      header_.fail("not a Mach-O file (magic " + hex_text(magic) + ")");
     }
     if (bytes_.size() < kHeaderSize) header_.fail("file too short for a Mach-O header");
     uint32_t cputype = header_.fixed<uint32_t>();
@@ -60,7 +56,7 @@ class Parser {
     file_.filetype = header_.fixed<uint32_t>();
     ncmds_ = header_.fixed<uint32_t>();
     sizeofcmds_ = header_.fixed<uint32_t>();
-    if (cputype != kCpuTypeX86_64) header_.fail("not an x86-64 image (cpu type " + hex(cputype) + ")");
+    if (cputype != kCpuTypeX86_64) header_.fail("not an x86-64 image (cpu type " + hex_text(cputype) + ")");
     if (file_.filetype != kFileExecute && file_.filetype != kFileDylib)
       header_.fail("unsupported file type " + std::to_string(file_.filetype) +
                    " (only executables and dynamic libraries load)");
@@ -79,7 +75,7 @@ class Parser {
       area.fail("load command " + std::to_string(index) + " has a bad size (" +
                 std::to_string(cmdsize) + ")");
     ByteReader command(bytes_.subspan(kHeaderSize + next_command_, cmdsize),
-                       "load command " + std::to_string(index) + " (" + hex(cmd) + ")");
+                       "load command " + std::to_string(index) + " (" + hex_text(cmd) + ")");
     command.seek(8);
     next_command_ += cmdsize;
 
@@ -105,7 +101,7 @@ class Parser {
       case kThread:
       case kUnixThread: command.fail("has an LC_UNIXTHREAD entry point; only LC_MAIN is supported");
       default:
-        if (cmd & kRequiredByDyld) command.fail("unsupported required load command " + hex(cmd));
+        if (cmd & kRequiredByDyld) command.fail("unsupported required load command " + hex_text(cmd));
     }
   }
 
@@ -198,10 +194,7 @@ class Parser {
     return command.cstring();
   }
 
-  void read_main(ByteReader& command) {
-    uint64_t entryoff = command.fixed<uint64_t>();
-    entryoff_ = entryoff;
-  }
+  void read_main(ByteReader& command) { entryoff_ = command.fixed<uint64_t>(); }
 
   void finish() {
     ByteReader whole(bytes_, "");
@@ -233,7 +226,7 @@ class Parser {
         if (*entryoff_ >= segment->fileoff && *entryoff_ - segment->fileoff < segment->filesize &&
             (segment->initprot & kProtExecute))
           file_.entry_vmaddr = segment->vmaddr + (*entryoff_ - segment->fileoff);
-      if (!file_.entry_vmaddr) whole.fail("entry point " + hex(*entryoff_) + " is not in code");
+      if (!file_.entry_vmaddr) whole.fail("entry point " + hex_text(*entryoff_) + " is not in code");
     }
   }
 

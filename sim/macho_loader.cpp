@@ -9,6 +9,7 @@
 
 #include "sim/byte_reader.h"
 #include "sim/export_trie.h"
+#include "sim/hex_text.h"
 #include "sim/macho_fixups.h"
 #include "sim/macho_format.h"
 #include "sim/valgrind_hooks.h"
@@ -62,10 +63,13 @@ class Loader {
     apply_binds(mapped, file_.bind.in(file_bytes_), false, resolve);
     apply_binds(mapped, file_.lazy_bind.in(file_bytes_), true, resolve);
     protect();
-    check_initializers();
     valgrind_discard_translations(memory.data(), memory.size());
-    return std::make_unique<LoadedImage>(request_.name, bytes_, std::move(file_),
-                                         std::move(memory), std::move(exports_));
+    auto image = std::make_unique<LoadedImage>(request_.name, bytes_, std::move(file_),
+                                               std::move(memory), std::move(exports_));
+    for (uint64_t initializer : image->initializers())
+      if (!image->in_code(initializer))
+        throw Malformed("initialiser " + hex_text(initializer - image->slide()) + " is not in code");
+    return image;
   }
 
  private:
@@ -156,20 +160,6 @@ class Loader {
         throw Malformed(std::string("cannot protect segment ") + segment.name + ": " +
                         std::strerror(errno));
     }
-  }
-
-  void check_initializers() {
-    for (const auto& section : file_.initializers)
-      for (uint64_t at = 0; at < section.size; at += 8) {
-        uint64_t pointer;
-        std::memcpy(&pointer, base_ + (section.addr - file_.min_vmaddr) + at, 8);
-        bool in_code = false;
-        for (const auto& segment : file_.segments)
-          if (segment.mapped && (segment.initprot & kProtExecute) &&
-              pointer >= segment.vmaddr + slide_ && pointer - (segment.vmaddr + slide_) < segment.vmsize)
-            in_code = true;
-        if (!in_code) throw Malformed("an initialiser in " + section.name + " is not in code");
-      }
   }
 
   std::shared_ptr<const std::vector<uint8_t>> bytes_;

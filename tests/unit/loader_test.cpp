@@ -157,9 +157,20 @@ TEST_F(Loader, ProgramsAreRebasedAndBoundToTheLibrary) {
   EXPECT_EQ(machine.run_main(machine.load_program(guest_path("loader_fixups"))), 42);
 }
 
-TEST_F(Loader, RunsInitialisersBeforeMain) {
-  machine.load_library(library_path());
+TEST_F(Loader, RunsInitialisersBeforeMainButOnlyCode) {
+  machine.load_library(library, "lib.dylib");
   EXPECT_EQ(machine.run_main(machine.load_program(guest_path("loader_init"))), 11);
+
+  // Point the initialiser at its own (writable, not executable) section instead.
+  Bytes b = read_file(guest_path("loader_init"));
+  std::string name("__mod_init_func\0", 16);
+  auto header = std::search(b.begin(), b.end(), name.begin(), name.end());
+  ASSERT_NE(header, b.end());
+  size_t at = header - b.begin();
+  uint64_t section_address;
+  std::memcpy(&section_address, &b[at + 32], 8);
+  put64(b, get32(b, at + 48), section_address);
+  EXPECT_NE(program_error(b).find("prog: initialiser 0x"), std::string::npos) << program_error(b);
 }
 
 TEST_F(Loader, ProgramsNeedTheirLibrary) {
