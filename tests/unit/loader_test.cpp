@@ -157,6 +157,17 @@ TEST_F(Loader, ProgramsAreRebasedAndBoundToTheLibrary) {
   EXPECT_EQ(machine.run_main(machine.load_program(guest_path("loader_fixups"))), 42);
 }
 
+// Without its lazy binds, a call through a stub reaches dyld_stub_binder, which nkhost never
+// expects to run.
+TEST_F(Loader, ACallThatWouldBindLazilyIsReported) {
+  machine.load_library(library, "lib.dylib");
+  Bytes b = program;
+  replace_stream(b, kLazyBindOff, kLazyBindSize, {});
+  Image& unbound = machine.load_program(b, "prog");
+  EXPECT_EXIT(machine.run_main(unbound), ::testing::ExitedWithCode(nk::sim::kExitCrashed),
+              "nkhost: dyld_stub_binder was called");
+}
+
 TEST_F(Loader, RunsInitialisersBeforeMainButOnlyCode) {
   machine.load_library(library, "lib.dylib");
   EXPECT_EQ(machine.run_main(machine.load_program(guest_path("loader_init"))), 11);
