@@ -39,7 +39,8 @@ constexpr std::string_view kUsage =
     "  --frames DIR     where a headless window saves its frames\n"
     "\n"
     "exit status: main's result; 64 usage error; 66 the library or program could not be\n"
-    "loaded; 134 the program halted (abort); 139 the program crashed.\n";
+    "loaded; 71 nkhost could not set up the machine's memory; 134 the program halted\n"
+    "(abort); 139 the program crashed.\n";
 
 struct RunOptions {
   fs::path program;
