@@ -5,21 +5,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-
 #include "bench/guest/throw_work.h"
-#include "sim/machine.h"
+#include "bench/support/bench_machine.h"
 
 namespace {
 
 using ThrowAndCatch = int(int);
 
 const nk::sim::Image& platform_program() {
-  static nk::sim::Machine machine;
-  static const nk::sim::Image& program = [&]() -> const nk::sim::Image& {
-    machine.load_library(NK_LIBRARY_PATH);
-    return machine.load_program(std::filesystem::path(NK_BENCH_GUEST_DIR) / "bench_guest_throw");
-  }();
+  static const nk::sim::Image& program = nk::bench::guest_program("throw");
   return program;
 }
 

@@ -11,19 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "sim/machine.h"
+#include "bench/support/bench_machine.h"
 
 namespace {
 
-nk::sim::Machine& machine() {
-  static nk::sim::Machine instance(nk::sim::Machine::Options{.record_calls = false});
-  return instance;
-}
-
-const nk::sim::Image& library() {
-  static const nk::sim::Image& image = machine().load_library(NK_LIBRARY_PATH);
-  return image;
-}
+using nk::bench::library;
 
 using Strtod = double(const char*, char**);
 using Snprintf = int(char*, size_t, const char*, ...);
