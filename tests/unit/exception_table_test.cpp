@@ -245,7 +245,7 @@ TEST_F(ExceptionTable, CleanupsAndSpecificationsInAChain) {
   TableLayout layout;
   layout.type_encoding = 0x9B;
   layout.call_sites = {{1, 1}, {2, 7}};
-  // First chain: specification (ignored), cleanup, non-matching catch.
+  // First chain: exception filter (ignored), cleanup, non-matching catch.
   // Second chain, at byte 6: cleanup, then a matching catch.
   layout.actions = action_chain({-1, 0, 1});
   append(layout.actions, action_chain({0, 2}));
