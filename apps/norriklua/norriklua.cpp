@@ -151,6 +151,31 @@ void run_index(lua_State* L) {
     report_error(L);
 }
 
+// An error outside any protected call: Lua cannot go on.
+int panic(lua_State* L) {
+  const char* message = lua_tostring(L, -1);
+  nklua_write_error("PANIC: unprotected error in call to Lua API (%s)\n", message ? message : "error object is not a string");
+  nk_lua_flush_output();
+  return 0;  // Lua then aborts
+}
+
+// Warnings (warn("@on"), errors in finalizers) as lauxlib's handler shows them, which
+// luaL_newstate would have installed.
+void warning(void* state, const char* message, int to_continue) {
+  static bool on = false, continuing = false;
+  (void)state;
+  if (!continuing && message[0] == '@') {
+    if (strcmp(message + 1, "on") == 0) on = true;
+    else if (strcmp(message + 1, "off") == 0) on = false;
+    return;
+  }
+  if (!on) return;
+  if (!continuing) nklua_write_error("%s", "Lua warning: ");
+  nklua_write_error("%s", message);
+  if (!to_continue) nklua_write_error("%s", "\n");
+  continuing = to_continue;
+}
+
 void open_console_streams() {
   stdin = nkfs_fopen("__nkfs_stdin", "r");
   stdout = nkfs_fopen("__nkfs_stdout", "w");
@@ -175,18 +200,21 @@ extern "C" int system(const char* command) { return command ? -1 : 0; }
 extern "C" int main() {
   open_console_streams();
   if (setjmp(gExitJump)) return gExitStatus;
-  lua_State* L = luaL_newstate();
+  lua_State* L = lua_newstate(nklua_alloc, nullptr);
   if (!L) {
     nklua_write_error("%s\n", "norriklua: not enough memory to start Lua");
     nk_lua_flush_output();
     return 1;
   }
+  lua_atpanic(L, panic);
+  lua_setwarnf(L, warning, L);
   luaL_openlibs(L);
   nklua_open_nk(L);
   nk_lua_show_banner();
   run_index(L);
   run_prompt(L);
   lua_close(L);
+  nklua_alloc_release_all();
   nklua_store_open_files();
   nk_lua_flush_output();
   return 0;

@@ -45,6 +45,11 @@ double nklua_tanh(double x);
    console. */
 void nklua_write_error(const char *format, const char *argument);
 
+/* Lua's allocator (lua_Alloc): small blocks in size classes over large host blocks. */
+void *nklua_alloc(void *unused, void *block, size_t old_size, size_t new_size);
+/* Returns every chunk to the host; only after the last Lua state is closed. */
+void nklua_alloc_release_all(void);
+
 /* Stores every open file stream (exit does this before it leaves). */
 void nklua_store_open_files(void);
 
