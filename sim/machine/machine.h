@@ -14,6 +14,7 @@
 #include "sim/machine/host_table.h"
 #include "sim/services/console.h"
 #include "sim/services/files.h"
+#include "sim/services/fonts.h"
 #include "sim/services/memory.h"
 
 namespace nk::sim {
@@ -41,6 +42,7 @@ class Machine {
   HostMemory& memory();
   Console& console();
   FileStore& files();
+  FontService& fonts();
   BootMemoryMap& boot_map();
 
   const std::vector<HostCall>& calls() const;
