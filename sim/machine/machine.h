@@ -16,6 +16,7 @@
 #include "sim/services/files.h"
 #include "sim/services/fonts.h"
 #include "sim/services/memory.h"
+#include "sim/services/window/window_service.h"
 
 namespace nk::sim {
 
@@ -43,6 +44,7 @@ class Machine {
   Console& console();
   FileStore& files();
   FontService& fonts();
+  WindowService& window();
   BootMemoryMap& boot_map();
 
   const std::vector<HostCall>& calls() const;

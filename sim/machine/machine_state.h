@@ -29,6 +29,7 @@ struct MachineCore {
   Console console;
   FileStore files{memory};
   FontService fonts{files, memory};
+  WindowService window;
   BootMemoryMap boot_map{low};
   HostTable table;
   Trampolines trampolines;
