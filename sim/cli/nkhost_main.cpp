@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -24,7 +26,7 @@ constexpr int kExitHostFailed = 71;  // the host itself could not set up (EX_OSE
 constexpr std::string_view kVersion = "nkhost 0.1\n";
 constexpr std::string_view kUsage =
     "usage: nkhost run PROGRAM [--files DIR] [--library PATH] [--window headless|sdl]\n"
-    "                          [--frames DIR]\n"
+    "                          [--frames DIR] [--memory-limit BYTES] [--memory-report]\n"
     "       nkhost info FILE\n"
     "       nkhost --help | --version\n"
     "\n"
@@ -37,6 +39,8 @@ constexpr std::string_view kUsage =
     "  --library PATH   the library to load (default: OrvaneWindow.dylib beside nkhost)\n"
     "  --window MODE    headless or sdl (the window service is not available yet)\n"
     "  --frames DIR     where a headless window saves its frames\n"
+    "  --memory-limit BYTES  the program's memory requests fail beyond this many live bytes\n"
+    "  --memory-report  the memory service's counters on standard error at the end\n"
     "\n"
     "exit status: main's result; 64 usage error; 66 the library or program could not be\n"
     "loaded; 71 nkhost could not set up the machine's memory; 134 the program halted\n"
@@ -48,6 +52,8 @@ struct RunOptions {
   std::optional<fs::path> library;
   std::optional<std::string> window;
   std::optional<fs::path> frames;
+  uint64_t memory_limit = 0;
+  bool memory_report = false;
 };
 
 struct UsageError {
@@ -90,6 +96,14 @@ RunOptions parse_run(const std::vector<std::string_view>& args) {
           throw UsageError{"--window must be headless or sdl, not '" + *options.window + "'"};
       } else if (name == "--frames") {
         options.frames = take("a directory");
+      } else if (name == "--memory-limit") {
+        std::string text(take("a number of bytes"));
+        char* end = nullptr;
+        options.memory_limit = strtoull(text.c_str(), &end, 10);
+        if (text.empty() || *end || options.memory_limit == 0 || text[0] == '-')
+          throw UsageError{"--memory-limit needs a positive number of bytes, not '" + text + "'"};
+      } else if (name == "--memory-report" && !inline_value) {
+        options.memory_report = true;
       } else {
         throw UsageError{"unknown option '" + std::string(arg) + "'"};
       }
@@ -147,8 +161,18 @@ int run(const RunOptions& options) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
     return kExitLoadFailed;
   }
+  machine->memory().limit_live_bytes(options.memory_limit);
   int result = machine->run_main(*program);
   fflush(stdout);
+  if (options.memory_report) {
+    HostMemory::Counters c = machine->memory().counters();
+    fprintf(stderr,
+            "nkhost: memory: %" PRIu64 " allocations, %" PRIu64 " frees, %" PRIu64
+            " reallocations, %" PRIu64 " failures; %" PRIu64 " blocks (%" PRIu64
+            " bytes) live at the end, peak %" PRIu64 " bytes\n",
+            c.allocations, c.frees, c.reallocations, c.failures, c.live_blocks, c.live_bytes,
+            c.peak_bytes);
+  }
   return result;
 }
 
