@@ -208,7 +208,8 @@ void SdlWindows::end_frame(uint64_t frame) {
   bool focused = SDL_GetKeyboardFocus() == target;
   if (focused != newest->focused) deliver(frame, FocusInput{focused}, FocusInput{focused});
   for (const KeyInput& key : input.keys) deliver(frame, key, key);
-  if (input.pointer) {
+  if (input.pointer && input.pointer != last_pointer_) {
+    last_pointer_ = input.pointer;
     auto [x, y] = *input.pointer;
     deliver(frame, PointerAbsInput{left + x, top + y},
             PointerAbsInput{x + kClientLeft, y + kClientTop});

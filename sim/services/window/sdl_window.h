@@ -6,6 +6,7 @@
 // button, focus and the window's position.
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -53,6 +54,7 @@ class SdlWindows final : public WindowBackend {
   std::unordered_map<uint32_t, SDL_Window*> shown_;  // host window id -> desktop window
   uint32_t held_buttons_ = 0;      // buttons down on the desktop
   uint32_t reported_buttons_ = 0;  // the mask the service last received
+  std::optional<std::pair<int, int>> last_pointer_;  // client pixels, as last delivered
 };
 
 }  // namespace nk::sim
