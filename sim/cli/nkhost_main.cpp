@@ -56,8 +56,8 @@ constexpr std::string_view kUsage =
     "\n"
     "exit status: main's result; 64 usage error (also a bad --input script, or no desktop\n"
     "for sdl); 66 the library or program could not be loaded; 71 nkhost could not set up\n"
-    "the machine's memory; 74 a frame or the recording could not be written; 134 the\n"
-    "program halted (abort); 139 the program crashed.\n";
+    "the machine's memory; 74 a frame or the recording could not be written;\n"
+    "134 the program halted (abort); 139 the program crashed.\n";
 
 struct RunOptions {
   fs::path program;
