@@ -197,6 +197,15 @@ extern "C" _Noreturn void exit(int status) {
 // os.execute() says false; the library's system answers -1 for everything.
 extern "C" int system(const char* command) { return command ? -1 : 0; }
 
+// There is one locale. The library's setlocale answers "C" to every name; scripts ask
+// os.setlocale("pt_BR") to learn whether a locale exists, so names other than "C",
+// "POSIX" and "" (the default, which is "C") are refused here, as C's setlocale does.
+extern "C" char* setlocale(int, const char* name) {
+  static char c_locale[] = "C";
+  if (!name || !*name || strcmp(name, "C") == 0 || strcmp(name, "POSIX") == 0) return c_locale;
+  return nullptr;
+}
+
 extern "C" int main() {
   open_console_streams();
   if (setjmp(gExitJump)) return gExitStatus;

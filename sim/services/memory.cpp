@@ -15,27 +15,32 @@ HostMemory::~HostMemory() = default;
 HostMemory::Counters HostMemory::counters() const { return counters_; }
 void HostMemory::fail_nth(uint64_t n) { fail_countdown_ = n; }
 void HostMemory::fail_all(bool on) { fail_all_ = on; }
+void HostMemory::limit_live_bytes(uint64_t limit) { live_limit_ = limit; }
 
 bool HostMemory::owns(const void* block) const {
   return allocator_->block_size(block).has_value();
 }
 
-bool HostMemory::inject_failure() {
-  if (fail_all_) return true;
+bool HostMemory::inject_failure(uint64_t live_bytes_after) {
+  if (fail_all_ || (live_limit_ && live_bytes_after > live_limit_)) return true;
   return fail_countdown_ > 0 && --fail_countdown_ == 0;
 }
 
 void* HostMemory::service_allocate(uint64_t size) {
-  void* block = inject_failure() ? nullptr : allocator_->allocate(size);
+  void* block = inject_failure(counters_.live_bytes + size) ? nullptr : allocator_->allocate(size);
   if (!block) {
     ++counters_.failures;
     return nullptr;
   }
+  count_allocation(size);
+  return block;
+}
+
+void HostMemory::count_allocation(uint64_t size) {
   ++counters_.allocations;
   ++counters_.live_blocks;
   counters_.live_bytes += size;
   counters_.peak_bytes = std::max(counters_.peak_bytes, counters_.live_bytes);
-  return block;
 }
 
 void HostMemory::service_free(void* block) {
@@ -45,8 +50,10 @@ void HostMemory::service_free(void* block) {
   auto size = host_side ? std::nullopt : allocator_->release(block);
   if (!size) {
     fprintf(stderr,
-            "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, or "
-            "never allocated); ignored\n",
+            host_side ? "nkhost: memory_free(%p): the bytes of a file from file_stat belong to "
+                        "nkhost; ignored\n"
+                      : "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, "
+                        "or never allocated); ignored\n",
             block);
     return;
   }
@@ -66,7 +73,8 @@ void* HostMemory::service_reallocate(void* block, uint64_t size) {
     ++counters_.failures;
     return nullptr;
   }
-  void* moved = inject_failure() ? nullptr : allocator_->reallocate(block, size);
+  void* moved = inject_failure(counters_.live_bytes - *old_size + size) ? nullptr
+                                                                      : allocator_->reallocate(block, size);
   if (!moved) {
     ++counters_.failures;
     return nullptr;
@@ -84,6 +92,20 @@ void* HostMemory::allocate(uint64_t size) {
 
 void HostMemory::release(void* block) {
   if (host_blocks_.erase(block)) allocator_->release(block);
+}
+
+// Counted as the program's own blocks, so that memory_free releases them; never failed by
+// injection, which is aimed at the library's own requests.
+void* HostMemory::allocate_for_program(uint64_t size) {
+  void* block = allocator_->allocate(size);
+  if (block) count_allocation(size);
+  return block;
+}
+
+void HostMemory::for_each_program_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const {
+  allocator_->for_each_block([&](const uint8_t* block, uint64_t size) {
+    if (host_blocks_.empty() || !host_blocks_.contains(block)) visit(block, size);
+  });
 }
 
 }  // namespace nk::sim

@@ -2,6 +2,7 @@
 // The host's memory service.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -26,10 +27,18 @@ class HostMemory {
   void fail_nth(uint64_t n);
   // Every allocation request fails while set.
   void fail_all(bool on);
+  // Requests that would take the live bytes above the limit fail; 0: no limit.
+  void limit_live_bytes(uint64_t limit);
   bool owns(const void* block) const;
-  // Host-side blocks below 4 GiB (file contents, decoded images ...).
+  // Host-side blocks below 4 GiB (file contents kept for the program), which the program
+  // cannot free.
   void* allocate(uint64_t size);
   void release(void* block);
+  // Blocks the host fills and the program releases with memory_free (decoded images,
+  // rendered text).
+  void* allocate_for_program(uint64_t size);
+  // Every live block of the program's, with its size.
+  void for_each_program_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const;
 
   HostMemory();
   ~HostMemory();
@@ -42,11 +51,13 @@ class HostMemory {
   void* service_reallocate(void* block, uint64_t size);
 
  private:
-  bool inject_failure();
+  bool inject_failure(uint64_t live_bytes_after);
+  void count_allocation(uint64_t size);
   std::unique_ptr<HostAllocator> allocator_;
   Counters counters_;
   uint64_t fail_countdown_ = 0;
   bool fail_all_ = false;
+  uint64_t live_limit_ = 0;
   std::unordered_map<const void*, uint64_t> host_blocks_;  // host-side block -> size
 };
 

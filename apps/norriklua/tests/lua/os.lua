@@ -28,3 +28,5 @@ local n1, n2 = os.tmpname(), os.tmpname()
 assert(type(n1) == "string" and n1 ~= n2)
 assert(os.execute() == false)                      -- no command processor
 assert(not pcall(os.exit, "x"))
+assert(os.setlocale() == "C" and os.setlocale("C") == "C" and os.setlocale("", "numeric") == "C")
+assert(os.setlocale("pt_BR") == nil and os.setlocale("xx_XX.UTF-8", "all") == nil)
