@@ -152,10 +152,9 @@ near(2^0.5, 1.4142135623730951, "2^0.5")
 near(10^-3.5, 0.00031622776601683794, "10^-3.5")
 near(1.0001^10000, 2.7181459268249255, "1.0001^10000")
 near(3^40.5, 2.1057694276511797e+19, "3^40.5")
-if not _port then  -- huge arguments need a full argument reduction
-  near(math.sin(1e22), -0.8522008497671888, "sin 1e22")
-  near(math.cos(1e22), 0.523214785395139, "cos 1e22")
-end
+near(math.sin(1e22), -0.8522008497671888, "sin 1e22")   -- huge arguments need a full reduction
+near(math.cos(1e22), 0.523214785395139, "cos 1e22")
+near(math.tan(1e300), 1.4214488238747245, "tan 1e300")
 assert(math.exp(710) == math.huge and math.exp(-746) == 0 and math.log(0) == -math.huge)
 local nan = math.log(-1)
 assert(nan ~= nan and math.sqrt(-1) ~= math.sqrt(-1) and math.sin(math.huge) ~= math.sin(math.huge))
