@@ -5,6 +5,7 @@
 #include <ucontext.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -172,12 +173,16 @@ Profiler::Profiler(int fd, unsigned interval_us) {
   action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
   sigaction(SIGPROF, &action, &state->previous);
-  set_timer(interval_us ? interval_us : 1);
+  // A run may end through exit() (a window's frame limit): the profile is still written.
+  static const bool at_exit = atexit(flush_profile_from_signal) == 0;
+  (void)at_exit;
+  set_timer(interval_us);
 }
 
 Profiler::~Profiler() {
   set_timer(0);
   State* state = g_state;
+  if (!state) return;  // already written on the way out
   sigaction(SIGPROF, &state->previous, nullptr);
   g_state = nullptr;
   write_folded(*state);
