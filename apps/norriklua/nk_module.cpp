@@ -73,8 +73,8 @@ void fill_rect(OrvaneImage* image, lua_Integer x, lua_Integer y, lua_Integer w, 
 }
 
 int image_new(lua_State* L) {
-  OrvaneImage* image = new_image(L, luaL_checkinteger(L, 1), luaL_checkinteger(L, 2));
   const uint8_t rgba[4] = {channel(L, 3, 0), channel(L, 4, 0), channel(L, 5, 0), channel(L, 6, 255)};
+  OrvaneImage* image = new_image(L, luaL_checkinteger(L, 1), luaL_checkinteger(L, 2));
   fill_rect(image, 0, 0, image->width, image->height, rgba);
   return 1;
 }
