@@ -38,6 +38,14 @@ assert(eqT(3 / 1, 3.0) and eqT(0.0 / -1, -0.0) and 1 / (0.0 / -1) == -math.huge)
 assert(eqT(2^2, 4.0) and eqT(2^-1, 0.5) and eqT((-2)^2, 4.0) and eqT(-2^2, -4.0))
 assert(2^63 == maxi + 1.0 and 2^53 + 1 == 2^53)
 
+-- Bitwise operators on 64 bits: shifts are logical, shift counts of 64 or more give 0 and
+-- negative counts shift the other way; floats with integral values convert.
+assert(eqT(1 << 63, mini) and eqT(1 << 64, 0) and eqT(-1 >> 63, 1) and eqT(-1 >> 64, 0) and eqT(mini >> 63, 1))
+assert(eqT(1 << -1, 0) and eqT(4 >> -2, 16) and eqT(1 << maxi, 0) and eqT(1 >> mini, 0) and eqT(-1 << mini, 0))
+assert(eqT(~0, -1) and eqT(~mini, maxi) and eqT(0xF0 ~ 0xFF, 0x0F) and eqT(-1 & 0xFF, 255) and eqT(5 | -8, -3))
+assert(eqT(2.0 << 1.0, 4) and eqT(0x7fffffffffffffff >> 62, 1) and eqT((1 << 62) * 4, 0))
+assert(eqT("0x10" + 0 | 1, 17) and eqT(math.ult(-1 >> 1, 1 << 63) and 1 or 0, 1))
+
 -- Comparisons between integers and floats are exact, even where conversion would round.
 assert(maxi < 2^63 and maxi + 0.0 == 2^63 and maxi ~= 2^63 and mini == -2^63)
 assert((1 << 53) + 1 ~= 2^53 + 1.0 and (1 << 53) + 1 > 2^53 and (1 << 53) + 1 ~= 2^53)

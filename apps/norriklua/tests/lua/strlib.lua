@@ -62,7 +62,7 @@ assert(l1 == l2 and ({[l1] = 1})[l2] == 1)
 
 -- tostring and the __tostring / __name metafields.
 assert(tostring(nil) == "nil" and tostring(true) == "true" and tostring(12) == "12" and tostring("x") == "x")
-assert(tostring({}):find("^table: ") and tostring(print):find("^builtin: ") or tostring(print):find("^function: "))
+assert(tostring({}):find("^table: ") and tostring(print):find("^function: ") and tostring(io.stdout):find("^file %("))
 local obj = setmetatable({}, {__tostring = function() return "OBJ" end})
 assert(tostring(obj) == "OBJ" and string.format("%s|%s", obj, 1) == "OBJ|1")
 local named = setmetatable({}, {__name = "MyType"})
