@@ -38,6 +38,26 @@ for _, v in ipairs({0.1, 1 / 3, 2 ^ -1074, 2 ^ -1022, 1.7976931348623157e308, 12
   assert(tonumber(F("%.17g", v)) == v and tonumber(F("%a", v)) == v)
 end
 
+-- Round trips of random bit patterns through %.17g, %a and %q, and hard cases of parsing.
+math.randomseed(11)
+for _ = 1, _soft and 3000 or 30000 do
+  local v = string.unpack("d", string.pack("i8", math.random(math.mininteger, math.maxinteger)))
+  if v == v and v ~= math.huge and v ~= -math.huge then
+    assert(tonumber(F("%.17g", v)) == v and tonumber(F("%a", v)) == v, F("%a", v))
+    assert(load("return " .. F("%q", v))() == v)
+    local short = F("%.15g", v)
+    assert(tonumber(short) == tonumber(F("%.15g", tonumber(short))))
+  end
+end
+assert(tonumber("2.2250738585072011e-308") == 0x0.fffffffffffffp-1022 and tonumber("2.2250738585072012e-308") == 0x1p-1022)
+assert(tonumber("2.4703282292062327e-324") == 0 and tonumber("2.4703282292062328e-324") == 0x1p-1074)
+assert(tonumber("0.1000000000000000055511151231257827021181583404541015625") == 0.1)
+assert(tonumber("9007199254740993.0") == 2^53 and tonumber("9007199254740995.0") == 2^53 + 4)
+assert(tonumber("123456789012345678901234567890") == 1.2345678901234568e+29 and tonumber(("9"):rep(400)) == math.huge)
+assert(tonumber("0." .. ("0"):rep(400) .. "1e400") == 0.1 and tonumber("0x1.fffffffffffff8p1023") == math.huge)
+assert(tonumber("0x1.00000000000008p0") == 1.0 and tonumber("0x1.00000000000018p0") == 1 + 2^-51)
+assert(tonumber("1" .. ("0"):rep(308)) == 1e308 and tonumber("1" .. ("0"):rep(309)) == math.huge)
+
 -- Hexadecimal floats.
 assert(F("%a", 1) == "0x1p+0" and F("%a", 255.5) == "0x1.ffp+7" and F("%A", 0.1) == "0X1.999999999999AP-4")
 assert(F("%a", 2 ^ -1074) == "0x0.0000000000001p-1022" and F("%.0a", 1.5) == "0x2p+0" and F("%.1a", 1.0) == "0x1.0p+0")
