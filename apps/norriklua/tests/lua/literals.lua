@@ -101,6 +101,16 @@ assert(err:find('^%[string "longlong.-%.%.%."%]:1:'), err)
 _, err = load("x = 1\ny =", "two\nlines")
 assert(err:find('^%[string "two%.%.%."%]:2:'), err)
 
+-- Nesting in the parser is limited by the C stack: a clean error, and the limit is far enough.
+for _, src in ipairs({"return " .. ("("):rep(1000) .. "1" .. (")"):rep(1000), ("do "):rep(300) .. ("end "):rep(300),
+  "return " .. ("{"):rep(300) .. ("}"):rep(300), "x = " .. ("- "):rep(500) .. "1"}) do
+  local f, err = load(src)
+  assert(f == nil and err:find("C stack overflow", 1, true), err)
+end
+assert(load("return " .. ("("):rep(150) .. "1" .. (")"):rep(150))() == 1)
+assert(load("return " .. ("- "):rep(100) .. "1")() == 1 and #load("return " .. ("{"):rep(100) .. ("}"):rep(100))() == 1)
+assert(load("return " .. ("a."):rep(10000) .. "b"))   -- long but flat expressions are fine
+
 -- A big chunk with many constants and a long string.
 local parts = {"local t = {"}
 for i = 1, 5000 do parts[#parts + 1] = i .. ", '" .. i .. "', " .. i .. ".5," end
