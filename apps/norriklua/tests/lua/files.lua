@@ -276,11 +276,7 @@ end
 local spin = 0
 while os.clock() - c0 < 0.01 do spin = spin + 1 end
 assert(os.clock() - c0 >= 0.01)
-if _port then
-  assert(os.getenv("HOME") == nil and os.getenv("PATH") == nil)
-else
-  assert(type(os.getenv("PATH")) == "string")
-end
+if not _port then assert(type(os.getenv("PATH")) == "string") end   -- the platform has no environment
 assert(os.getenv("SURELY_UNDEFINED_VARIABLE_NAME") == nil)
 
 os.remove(name); os.remove(other)
