@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/loader/byte_reader.h"
+#include "sim/machine/guest_call.h"
 #include "sim/machine/machine.h"
 #include "sim/loader/macho_loader.h"
 #include "sim/loader/macho_summary.h"
@@ -39,8 +40,9 @@ constexpr std::string_view kUsage =
     "  --frames DIR     where a headless window saves its frames\n"
     "\n"
     "exit status: main's result; 64 usage error; 66 the library or program could not be\n"
-    "loaded; 71 nkhost could not set up the machine's memory; 134 the program halted\n"
-    "(abort); 139 the program crashed.\n";
+    "loaded; 70 internal error in nkhost itself; 71 nkhost could not set up the machine's\n"
+    "memory; 134 the program halted (abort); 139 the program crashed (or returned without\n"
+    "restoring a register the calling convention makes it keep).\n";
 
 struct RunOptions {
   fs::path program;
@@ -134,7 +136,7 @@ int run(const RunOptions& options) {
   std::optional<Machine> machine;
   try {
     machine.emplace(Machine::Options{.stdio_console = true, .record_calls = false,
-                                     .files = options.files});
+                                     .console_lines = 0, .files = options.files});
   } catch (const std::exception& problem) {
     fprintf(stderr, "%s\n", problem.what());
     return kExitHostFailed;
@@ -146,8 +148,19 @@ int run(const RunOptions& options) {
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
     return kExitLoadFailed;
+  } catch (const ConventionBroken& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+    return kExitCrashed;
   }
-  int result = machine->run_main(*program);
+  int result;
+  try {
+    result = machine->run_main(*program);
+  } catch (const ConventionBroken& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+    return kExitCrashed;
+  }
   fflush(stdout);
   return result;
 }
@@ -165,10 +178,7 @@ int info(const fs::path& path) {
   return kExitLoadFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string_view> args(argv + 1, argv + argc);
+int dispatch(const std::vector<std::string_view>& args) {
   if (args.empty()) return usage_error("no command given");
   std::string_view command = args.front();
   std::vector<std::string_view> rest(args.begin() + 1, args.end());
@@ -193,3 +203,20 @@ int main(int argc, char** argv) {
   }
   return run(options);
 }
+
+}  // namespace
+
+// Anything nkhost did not foresee ends here, as its own failure rather than the program's.
+int main(int argc, char** argv) {
+  try {
+    return dispatch(std::vector<std::string_view>(argv + 1, argv + argc));
+  } catch (const std::exception& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: internal error: %s\n", problem.what());
+  } catch (...) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: internal error: an unknown exception\n");
+  }
+  return kExitInternal;
+}
+
