@@ -5,7 +5,9 @@
    decimals, prints every digit of large magnitudes, and "inf", "-inf" or "nan" for the
    values that have none. Anything else prints "?". */
 #include <stdarg.h>
-#include <stddef.h>
+#include <stddef.h> /* size_t, NULL */
+
+#define EOF (-1)
 
 #ifdef __cplusplus
 extern "C" {
