@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "sim/machine/machine_state.h"
+#include "sim/services/png.h"
 
 namespace nk::sim {
 namespace {
@@ -62,6 +64,35 @@ int32_t file_write(const char* name, const void* data, uint32_t size) {
 int32_t file_delete(const char* name) {
   machine().record(Entry::file_delete, {value(name)}, text_of(name));
   return machine().files.remove(name);
+}
+
+int32_t png_decode_file(const char* name, void* record) {
+  machine().record(Entry::png_decode_file, {value(name), value(record)}, text_of(name));
+  return sim::png_decode_file(machine().files, machine().memory, name, record);
+}
+
+// A float argument is recorded as its 32 bits.
+uint64_t font_load(const char* name, float size) {
+  machine().record(Entry::font_load, {value(name), std::bit_cast<uint32_t>(size)}, text_of(name));
+  return machine().fonts.load(name, size);
+}
+
+void font_resize(uint64_t font, float size) {
+  machine().record(Entry::font_resize, {font, std::bit_cast<uint32_t>(size)});
+  machine().fonts.resize(font, size);
+}
+
+int32_t font_render(uint64_t font, const char* text, int32_t red, int32_t green, int32_t blue,
+                    int64_t alpha, void* record) {
+  machine().record(Entry::font_render,
+                   {font, value(text), uint32_t(red), uint32_t(green), uint32_t(blue), uint64_t(alpha), value(record)},
+                   text_of(text));
+  return machine().fonts.render(font, text, red, green, blue, alpha, record);
+}
+
+void font_free(uint64_t font) {
+  machine().record(Entry::font_free, {font});
+  machine().fonts.free(font);
 }
 
 // The window calls record 32-bit arguments as the 32 bits the host saw.
@@ -167,6 +198,11 @@ const HostService kServices[] = {
     service<Entry::file_stat, file_stat>(),
     service<Entry::file_write, file_write>(),
     service<Entry::file_delete, file_delete>(),
+    service<Entry::png_decode_file, png_decode_file>(),
+    service<Entry::font_load, font_load>(),
+    service<Entry::font_resize, font_resize>(),
+    service<Entry::font_render, font_render>(),
+    service<Entry::font_free, font_free>(),
     service<Entry::window_create, window_create>(),
     service<Entry::window_publish, window_publish>(),
     service<Entry::window_query, window_query>(),
