@@ -36,6 +36,8 @@ class Machine {
     // so that a long run prints in constant memory.
     size_t console_lines = size_t(1) << 16;
     std::filesystem::path files;  // file store directory; empty: the current directory
+    // Route host calls through the observer thunk, for the trace and the profiler.
+    bool observe_host_calls = false;
   };
   Machine();
   explicit Machine(Options options);
