@@ -151,7 +151,7 @@ void* HostAllocator::allocate(uint64_t size) {
   if (!block) return nullptr;
   auto offset = static_cast<uint32_t>(static_cast<uint8_t*>(block) - arena_.data());
   size_of_[offset / kGranule] = static_cast<uint32_t>(size + 1);
-  valgrind_block_allocated(block, size);
+  if (redzone_) valgrind_block_allocated(block, size);
   return block;
 }
 
@@ -160,7 +160,7 @@ std::optional<uint64_t> HostAllocator::release(void* block) {
   if (!offset) return std::nullopt;
   uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
-  valgrind_block_freed(block);
+  if (redzone_) valgrind_block_freed(block);
   uint32_t page = *offset / kPage;
   if (page_class_[page] == kLargeHead) {
     uint32_t count = run_length_[page];
@@ -184,7 +184,7 @@ void* HostAllocator::reallocate(void* block, uint64_t size) {
                   : room <= kMaxSmall && class_of(room) + 1 == kind;
   if (fits) {
     size_of_[*offset / kGranule] = static_cast<uint32_t>(size + 1);
-    valgrind_block_resized(block, old_size, size);
+    if (redzone_) valgrind_block_resized(block, old_size, size);
     return block;
   }
   void* moved = allocate(size);
