@@ -13,10 +13,7 @@ namespace {
 constexpr uint64_t kPreferredArena = 0x80000000;
 constexpr uint64_t kArenaSize = uint64_t(1) << 30;
 constexpr uint64_t kMinimumArena = uint64_t(64) << 20;
-constexpr uint32_t kPage = 64 << 10;
-constexpr uint32_t kGranule = 16;
 constexpr uint32_t kMaxSmall = 32 << 10;
-constexpr uint8_t kLargeHead = 0xFE, kLargeTail = 0xFF;
 
 // Sixteen-byte steps up to 128, then four steps per power of two up to kMaxSmall: at most
 // a quarter of a block is slack.
@@ -144,7 +141,7 @@ void* HostAllocator::carve_large(uint64_t size) {
   return at(*first * kPage);
 }
 
-void* HostAllocator::allocate(uint64_t size) {
+void* HostAllocator::allocate_any(uint64_t size) {
   if (size >= arena_.size()) return nullptr;
   uint64_t room = size + redzone_;
   void* block = room <= kMaxSmall ? carve_small(class_of(room)) : carve_large(room);
@@ -155,7 +152,7 @@ void* HostAllocator::allocate(uint64_t size) {
   return block;
 }
 
-std::optional<uint64_t> HostAllocator::release(void* block) {
+std::optional<uint64_t> HostAllocator::release_any(void* block) {
   auto offset = offset_of(block);
   if (!offset) return std::nullopt;
   uint64_t size = size_of_[*offset / kGranule] - 1;
