@@ -65,7 +65,8 @@ void nk_program_free(void* pixels) {
 uint8_t* baremetal_load_raw_image(const char* path, int* width, int* height) {
   if (width) *width = 0;
   if (height) *height = 0;
-  if (!path) return nullptr;
+  // Without a decoder no call could succeed; the normal form (and its memory) is not needed.
+  if (!path || !nk::host_entry<void()>(nk::HostEntry::png_decode_file)) return nullptr;
   char* normal = normalise_path(path);
   NkBaremetalProgramImageInfo info{};
   int decoded = nk_program_png_decode_file(normal, &info);
