@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/machine.h"
+#include "sim/machine/machine.h"
 
 namespace nk::bench {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/machine.h"
+#include "sim/machine/machine.h"
 
 namespace nk::test {
 

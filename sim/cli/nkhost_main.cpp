@@ -1,0 +1,195 @@
+// nkhost: runs a NorrikBoot program on Linux.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/loader/byte_reader.h"
+#include "sim/machine/machine.h"
+#include "sim/loader/macho_loader.h"
+#include "sim/loader/macho_summary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace nk::sim;
+
+constexpr int kExitHostFailed = 71;  // the host itself could not set up (EX_OSERR)
+constexpr std::string_view kVersion = "nkhost 0.1\n";
+constexpr std::string_view kUsage =
+    "usage: nkhost run PROGRAM [--files DIR] [--library PATH] [--window headless|sdl]\n"
+    "                          [--frames DIR]\n"
+    "       nkhost info FILE\n"
+    "       nkhost --help | --version\n"
+    "\n"
+    "run      loads OrvaneWindow.dylib and PROGRAM (a NorrikBoot program), calls its main\n"
+    "         and exits with main's result. Console lines go to standard output as they\n"
+    "         are written; console input is read from standard input.\n"
+    "info     describes a Mach-O file: type, segments, exports and imports.\n"
+    "\n"
+    "  --files DIR      directory that serves as the file store (default: the current one)\n"
+    "  --library PATH   the library to load (default: OrvaneWindow.dylib beside nkhost)\n"
+    "  --window MODE    headless or sdl (the window service is not available yet)\n"
+    "  --frames DIR     where a headless window saves its frames\n"
+    "\n"
+    "exit status: main's result; 64 usage error; 66 the library or program could not be\n"
+    "loaded; 71 nkhost could not set up the machine's memory; 134 the program halted\n"
+    "(abort); 139 the program crashed.\n";
+
+struct RunOptions {
+  fs::path program;
+  fs::path files;
+  std::optional<fs::path> library;
+  std::optional<std::string> window;
+  std::optional<fs::path> frames;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+int usage_error(const std::string& message) {
+  fprintf(stderr, "nkhost: %s\nRun 'nkhost --help' for usage.\n", message.c_str());
+  return kExitUsage;
+}
+
+RunOptions parse_run(const std::vector<std::string_view>& args) {
+  RunOptions options;
+  bool have_program = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    std::string_view name = arg, value;
+    bool inline_value = false;
+    if (arg.starts_with("--")) {
+      if (auto eq = arg.find('='); eq != arg.npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        inline_value = true;
+      }
+      auto take = [&](const char* what) -> std::string_view {
+        if (inline_value) {
+          if (value.empty()) throw UsageError{std::string(name) + " needs " + what};
+          return value;
+        }
+        if (i + 1 >= args.size()) throw UsageError{std::string(name) + " needs " + what};
+        return args[++i];
+      };
+      if (name == "--files") {
+        options.files = take("a directory");
+      } else if (name == "--library") {
+        options.library = take("a path");
+      } else if (name == "--window") {
+        options.window = take("a mode (headless or sdl)");
+        if (*options.window != "headless" && *options.window != "sdl")
+          throw UsageError{"--window must be headless or sdl, not '" + *options.window + "'"};
+      } else if (name == "--frames") {
+        options.frames = take("a directory");
+      } else {
+        throw UsageError{"unknown option '" + std::string(arg) + "'"};
+      }
+    } else if (!have_program) {
+      options.program = arg;
+      have_program = true;
+    } else {
+      throw UsageError{"unexpected argument '" + std::string(arg) +
+                       "' (programs are run without arguments)"};
+    }
+  }
+  if (!have_program) throw UsageError{"run needs a PROGRAM"};
+  std::error_code error;
+  if (!options.files.empty() && !fs::is_directory(options.files, error))
+    throw UsageError{"--files: '" + options.files.string() + "' is not a directory"};
+  if (options.frames && fs::exists(*options.frames, error) && !fs::is_directory(*options.frames, error))
+    throw UsageError{"--frames: '" + options.frames->string() + "' is not a directory"};
+  return options;
+}
+
+// OrvaneWindow.dylib beside the nkhost executable (or in ../lib, as installed).
+std::optional<fs::path> default_library() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error) return std::nullopt;
+  for (fs::path candidate : {self.parent_path() / "OrvaneWindow.dylib",
+                             self.parent_path().parent_path() / "lib" / "OrvaneWindow.dylib"})
+    if (fs::is_regular_file(candidate, error)) return candidate;
+  return std::nullopt;
+}
+
+int run(const RunOptions& options) {
+  if (options.window || options.frames)
+    fprintf(stderr, "nkhost: note: the window service is not available yet; --window and "
+                    "--frames have no effect\n");
+  std::optional<fs::path> library = options.library ? options.library : default_library();
+  if (!library) {
+    fprintf(stderr, "nkhost: cannot find OrvaneWindow.dylib beside nkhost; give it with "
+                    "--library PATH\n");
+    return kExitLoadFailed;
+  }
+  std::optional<Machine> machine;
+  try {
+    machine.emplace(Machine::Options{.stdio_console = true, .record_calls = false,
+                                     .files = options.files});
+  } catch (const std::exception& problem) {
+    fprintf(stderr, "%s\n", problem.what());
+    return kExitHostFailed;
+  }
+  const Image* program;
+  try {
+    machine->load_library(*library);
+    program = &machine->load_program(options.program);
+  } catch (const LoadError& problem) {
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+    return kExitLoadFailed;
+  }
+  int result = machine->run_main(*program);
+  fflush(stdout);
+  return result;
+}
+
+int info(const fs::path& path) {
+  try {
+    auto bytes = read_image_file(path);
+    fputs(summarize_mach_file(bytes).c_str(), stdout);
+    return 0;
+  } catch (const LoadError& problem) {
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+  } catch (const Malformed& problem) {
+    fprintf(stderr, "nkhost: %s: %s\n", path.c_str(), problem.what());
+  }
+  return kExitLoadFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.empty()) return usage_error("no command given");
+  std::string_view command = args.front();
+  std::vector<std::string_view> rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    fputs(kUsage.data(), stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    fputs(kVersion.data(), stdout);
+    return 0;
+  }
+  if (command == "info") {
+    if (rest.size() != 1) return usage_error("info needs exactly one FILE");
+    return info(rest.front());
+  }
+  if (command != "run") return usage_error("unknown command '" + std::string(command) + "'");
+  RunOptions options;
+  try {
+    options = parse_run(rest);
+  } catch (const UsageError& problem) {
+    return usage_error(problem.message);
+  }
+  return run(options);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Loads a Mach-O image: maps it below 4 GiB, applies its fix-ups, binds its imports and
+// sets its protections.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/loader/loaded_image.h"
+
+namespace nk::sim {
+
+struct LoadRequest {
+  std::string display;  // how errors name the file (the path as given)
+  std::string name;     // the image's name (the file name)
+  uint32_t filetype = 0;  // the Mach-O file type this load expects
+  const LoadedImage* library = nullptr;  // where the image's dylib imports bind
+  uint64_t stub_binder = 0;  // what dyld_stub_binder binds to
+};
+
+// Throws LoadError("<display>: <problem>").
+std::unique_ptr<LoadedImage> load_mach_image(std::shared_ptr<const std::vector<uint8_t>> bytes,
+                                             const LoadRequest& request);
+
+// The whole file; throws LoadError when it cannot be read.
+std::vector<uint8_t> read_image_file(const std::filesystem::path& path);
+
+}  // namespace nk::sim

@@ -1,0 +1,192 @@
+#include "sim/services/host_allocator.h"
+
+#include <sys/mman.h>
+
+#include <bit>
+#include <cstring>
+
+#include "sim/services/valgrind_hooks.h"
+
+namespace nk::sim {
+namespace {
+
+constexpr uint64_t kPreferredArena = 0x80000000;
+constexpr uint64_t kArenaSize = uint64_t(1) << 30;
+constexpr uint64_t kMinimumArena = uint64_t(64) << 20;
+constexpr uint32_t kPage = 64 << 10;
+constexpr uint32_t kGranule = 16;
+constexpr uint32_t kMaxSmall = 32 << 10;
+constexpr uint8_t kLargeHead = 0xFE, kLargeTail = 0xFF;
+
+// Sixteen-byte steps up to 128, then four steps per power of two up to kMaxSmall: at most
+// a quarter of a block is slack.
+unsigned class_of(uint64_t size) {
+  if (size <= 128) return size == 0 ? 0 : static_cast<unsigned>((size + 15) / 16 - 1);
+  unsigned k = 63 - std::countl_zero(size - 1);  // size lies in (2^k, 2^(k+1)]
+  uint64_t step = (uint64_t(1) << k) / 4;
+  unsigned j = static_cast<unsigned>((size - (uint64_t(1) << k) + step - 1) / step);
+  return 8 + (k - 7) * 4 + (j - 1);
+}
+
+uint32_t class_size(unsigned size_class) {
+  if (size_class < 8) return 16 * (size_class + 1);
+  uint32_t power = uint32_t(1) << (7 + (size_class - 8) / 4);
+  return power + (size_class - 8) % 4 * (power / 4) + power / 4;
+}
+
+Mapping reserve_arena() {
+  if (Mapping m = map_fixed(kPreferredArena, kArenaSize, true)) return m;
+  for (uint64_t size = kArenaSize / 2; size >= kMinimumArena; size /= 2) {
+    try {
+      return map_below_4g(size, true);
+    } catch (const std::exception&) {
+    }
+  }
+  return map_below_4g(kMinimumArena, true);
+}
+
+}  // namespace
+
+HostAllocator::HostAllocator()
+    : arena_(reserve_arena()),
+      sizes_(map_anywhere(arena_.size() / kGranule * sizeof(uint32_t), true)),
+      size_of_(reinterpret_cast<uint32_t*>(sizes_.data())),
+      page_class_(arena_.size() / kPage, 0),
+      run_length_(arena_.size() / kPage, 0),
+      redzone_(running_on_valgrind() ? kGranule : 0) {
+  classes_.resize(class_of(kMaxSmall) + 1);
+  for (unsigned i = 0; i < classes_.size(); ++i) classes_[i].size = class_size(i);
+  valgrind_no_access(arena_.data(), arena_.size());
+}
+
+std::optional<uint32_t> HostAllocator::offset_of(const void* block) const {
+  auto address = reinterpret_cast<uintptr_t>(block);
+  if (address < arena_.address() || address - arena_.address() >= arena_.size()) return std::nullopt;
+  auto offset = static_cast<uint32_t>(address - arena_.address());
+  if (offset % kGranule || size_of_[offset / kGranule] == 0) return std::nullopt;
+  return offset;
+}
+
+std::optional<uint64_t> HostAllocator::block_size(const void* block) const {
+  auto offset = offset_of(block);
+  if (!offset) return std::nullopt;
+  return size_of_[*offset / kGranule] - 1;
+}
+
+std::optional<uint32_t> HostAllocator::take_pages(uint32_t count) {
+  for (auto it = free_runs_.begin(); it != free_runs_.end(); ++it) {
+    if (it->second < count) continue;
+    uint32_t first = it->first, left = it->second - count;
+    free_runs_.erase(it);
+    if (left) free_runs_.emplace(first + count, left);
+    return first;
+  }
+  if (count > page_class_.size() - next_page_) return std::nullopt;
+  uint32_t first = next_page_;
+  next_page_ += count;
+  return first;
+}
+
+void HostAllocator::give_pages(uint32_t first, uint32_t count) {
+  // Hand the memory back to the system; it reads as zero when used again.
+  madvise(at(first * kPage), uint64_t(count) * kPage, MADV_DONTNEED);
+  auto next = free_runs_.lower_bound(first);
+  if (next != free_runs_.end() && next->first == first + count) {
+    count += next->second;
+    next = free_runs_.erase(next);
+  }
+  if (next != free_runs_.begin()) {
+    auto previous = std::prev(next);
+    if (previous->first + previous->second == first) {
+      first = previous->first;
+      count += previous->second;
+      free_runs_.erase(previous);
+    }
+  }
+  if (first + count == next_page_) {
+    next_page_ = first;
+  } else {
+    free_runs_.emplace(first, count);
+  }
+}
+
+void* HostAllocator::carve_small(unsigned size_class) {
+  SizeClass& c = classes_[size_class];
+  if (!c.free.empty()) {
+    uint32_t offset = c.free.back();
+    c.free.pop_back();
+    return at(offset);
+  }
+  if (c.end - c.next < c.size) {
+    auto page = take_pages(1);
+    if (!page) return nullptr;
+    page_class_[*page] = static_cast<uint8_t>(size_class + 1);
+    c.next = *page * kPage;
+    c.end = c.next + kPage / c.size * c.size;
+  }
+  uint32_t offset = c.next;
+  c.next += c.size;
+  return at(offset);
+}
+
+void* HostAllocator::carve_large(uint64_t size) {
+  auto count = static_cast<uint32_t>((size + kPage - 1) / kPage);
+  auto first = take_pages(count);
+  if (!first) return nullptr;
+  page_class_[*first] = kLargeHead;
+  for (uint32_t i = 1; i < count; ++i) page_class_[*first + i] = kLargeTail;
+  run_length_[*first] = count;
+  return at(*first * kPage);
+}
+
+void* HostAllocator::allocate(uint64_t size) {
+  if (size >= arena_.size()) return nullptr;
+  uint64_t room = size + redzone_;
+  void* block = room <= kMaxSmall ? carve_small(class_of(room)) : carve_large(room);
+  if (!block) return nullptr;
+  auto offset = static_cast<uint32_t>(static_cast<uint8_t*>(block) - arena_.data());
+  size_of_[offset / kGranule] = static_cast<uint32_t>(size + 1);
+  valgrind_block_allocated(block, size);
+  return block;
+}
+
+std::optional<uint64_t> HostAllocator::release(void* block) {
+  auto offset = offset_of(block);
+  if (!offset) return std::nullopt;
+  uint64_t size = size_of_[*offset / kGranule] - 1;
+  size_of_[*offset / kGranule] = 0;
+  valgrind_block_freed(block);
+  uint32_t page = *offset / kPage;
+  if (page_class_[page] == kLargeHead) {
+    uint32_t count = run_length_[page];
+    for (uint32_t i = 0; i < count; ++i) page_class_[page + i] = 0;
+    give_pages(page, count);
+  } else {
+    classes_[page_class_[page] - 1].free.push_back(*offset);
+  }
+  return size;
+}
+
+void* HostAllocator::reallocate(void* block, uint64_t size) {
+  auto offset = offset_of(block);
+  if (!offset || size >= arena_.size()) return nullptr;
+  uint64_t old_size = size_of_[*offset / kGranule] - 1;
+  uint64_t room = size + redzone_;
+  uint8_t kind = page_class_[*offset / kPage];
+  bool fits = kind == kLargeHead
+                  ? room > kMaxSmall &&
+                        (room + kPage - 1) / kPage == run_length_[*offset / kPage]
+                  : room <= kMaxSmall && class_of(room) + 1 == kind;
+  if (fits) {
+    size_of_[*offset / kGranule] = static_cast<uint32_t>(size + 1);
+    valgrind_block_resized(block, old_size, size);
+    return block;
+  }
+  void* moved = allocate(size);
+  if (!moved) return nullptr;
+  std::memcpy(moved, block, std::min(old_size, size));
+  release(block);
+  return moved;
+}
+
+}  // namespace nk::sim

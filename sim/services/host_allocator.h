@@ -1,0 +1,58 @@
+#pragma once
+// The memory behind the host's memory service: one arena below 4 GiB, carved into size
+// classes for small blocks and into runs of pages for large ones. All bookkeeping lives
+// outside the arena, so a guest that writes past a block or uses it after freeing cannot
+// corrupt the allocator, and every pointer handed back is checked before it is trusted.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "sim/machine/address_space.h"
+
+namespace nk::sim {
+
+class HostAllocator {
+ public:
+  HostAllocator();
+  HostAllocator(const HostAllocator&) = delete;
+  HostAllocator& operator=(const HostAllocator&) = delete;
+
+  // A 16-byte aligned block; nullptr when the arena has no room. Size 0 gives a unique block.
+  void* allocate(uint64_t size);
+  // The size of the block released; nullopt, and nothing changes, when block is not a live
+  // block.
+  std::optional<uint64_t> release(void* block);
+  // Resizes a live block (which must be one), keeping its contents; nullptr when there is no
+  // room, and then the block is unchanged.
+  void* reallocate(void* block, uint64_t size);
+  // The size asked for when a live block was allocated.
+  std::optional<uint64_t> block_size(const void* block) const;
+
+ private:
+  struct SizeClass {
+    uint32_t size = 0;
+    std::vector<uint32_t> free;  // arena offsets of free slots
+    uint32_t next = 0, end = 0;  // the unused tail of the class's newest page
+  };
+
+  std::optional<uint32_t> offset_of(const void* block) const;
+  void* carve_small(unsigned size_class);
+  void* carve_large(uint64_t size);
+  std::optional<uint32_t> take_pages(uint32_t count);
+  void give_pages(uint32_t first, uint32_t count);
+  uint8_t* at(uint32_t offset) const { return arena_.data() + offset; }
+
+  Mapping arena_;
+  Mapping sizes_;  // per 16-byte granule: 0, or 1 + the requested size at a live block's start
+  uint32_t* size_of_ = nullptr;
+  std::vector<uint8_t> page_class_;   // 0 unused, 1 + class for small pages, kLarge*
+  std::vector<uint32_t> run_length_;  // pages of the large run starting here
+  std::vector<SizeClass> classes_;
+  std::map<uint32_t, uint32_t> free_runs_;  // first page -> page count, released runs
+  uint32_t next_page_ = 0;  // pages from here on have never been used
+  uint32_t redzone_ = 0;    // bytes kept inaccessible after each block under valgrind
+};
+
+}  // namespace nk::sim

@@ -1,0 +1,89 @@
+// The host's memory service: counters and failure injection over the allocator, and the
+// checks that keep a bad free from doing harm.
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "sim/services/host_allocator.h"
+#include "sim/machine/machine.h"
+
+namespace nk::sim {
+
+HostMemory::HostMemory() : allocator_(std::make_unique<HostAllocator>()) {}
+HostMemory::~HostMemory() = default;
+
+HostMemory::Counters HostMemory::counters() const { return counters_; }
+void HostMemory::fail_nth(uint64_t n) { fail_countdown_ = n; }
+void HostMemory::fail_all(bool on) { fail_all_ = on; }
+
+bool HostMemory::owns(const void* block) const {
+  return allocator_->block_size(block).has_value();
+}
+
+bool HostMemory::inject_failure() {
+  if (fail_all_) return true;
+  return fail_countdown_ > 0 && --fail_countdown_ == 0;
+}
+
+void* HostMemory::service_allocate(uint64_t size) {
+  void* block = inject_failure() ? nullptr : allocator_->allocate(size);
+  if (!block) {
+    ++counters_.failures;
+    return nullptr;
+  }
+  ++counters_.allocations;
+  ++counters_.live_blocks;
+  counters_.live_bytes += size;
+  counters_.peak_bytes = std::max(counters_.peak_bytes, counters_.live_bytes);
+  return block;
+}
+
+void HostMemory::service_free(void* block) {
+  if (!block) return;
+  ++counters_.frees;
+  bool host_side = !host_blocks_.empty() && host_blocks_.contains(block);
+  auto size = host_side ? std::nullopt : allocator_->release(block);
+  if (!size) {
+    fprintf(stderr,
+            "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, or "
+            "never allocated); ignored\n",
+            block);
+    return;
+  }
+  --counters_.live_blocks;
+  counters_.live_bytes -= *size;
+}
+
+void* HostMemory::service_reallocate(void* block, uint64_t size) {
+  ++counters_.reallocations;
+  if (!block) return service_allocate(size);
+  auto old_size = allocator_->block_size(block);
+  if (!old_size || (!host_blocks_.empty() && host_blocks_.contains(block))) {
+    fprintf(stderr,
+            "nkhost: memory_reallocate(%p, %" PRIu64 "): not a block from memory_allocate "
+            "(freed, or never allocated); answered with null\n",
+            block, size);
+    ++counters_.failures;
+    return nullptr;
+  }
+  void* moved = inject_failure() ? nullptr : allocator_->reallocate(block, size);
+  if (!moved) {
+    ++counters_.failures;
+    return nullptr;
+  }
+  counters_.live_bytes = counters_.live_bytes - *old_size + size;
+  counters_.peak_bytes = std::max(counters_.peak_bytes, counters_.live_bytes);
+  return moved;
+}
+
+void* HostMemory::allocate(uint64_t size) {
+  void* block = allocator_->allocate(size);
+  if (block) host_blocks_.emplace(block, size);
+  return block;
+}
+
+void HostMemory::release(void* block) {
+  if (host_blocks_.erase(block)) allocator_->release(block);
+}
+
+}  // namespace nk::sim

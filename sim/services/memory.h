@@ -1,0 +1,53 @@
+#pragma once
+// The host's memory service.
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace nk::sim {
+
+class HostAllocator;
+
+// The host's allocator: every block lies below 4 GiB.
+class HostMemory {
+ public:
+  struct Counters {
+    uint64_t allocations = 0;    // successful memory_allocate calls (and reallocate of null)
+    uint64_t frees = 0;          // memory_free calls with a non-null pointer
+    uint64_t reallocations = 0;  // memory_reallocate calls
+    uint64_t failures = 0;       // requests answered with null
+    uint64_t live_blocks = 0;
+    uint64_t live_bytes = 0;
+    uint64_t peak_bytes = 0;
+  };
+  Counters counters() const;
+  // The nth allocation request from now (1 = the next) fails; 0 cancels.
+  void fail_nth(uint64_t n);
+  // Every allocation request fails while set.
+  void fail_all(bool on);
+  bool owns(const void* block) const;
+  // Host-side blocks below 4 GiB (file contents, decoded images ...).
+  void* allocate(uint64_t size);
+  void release(void* block);
+
+  HostMemory();
+  ~HostMemory();
+  HostMemory(const HostMemory&) = delete;
+  HostMemory& operator=(const HostMemory&) = delete;
+  // The memory service as the library calls it: counted, failure injection applied, bad
+  // pointers reported on stderr and ignored.
+  void* service_allocate(uint64_t size);
+  void service_free(void* block);
+  void* service_reallocate(void* block, uint64_t size);
+
+ private:
+  bool inject_failure();
+  std::unique_ptr<HostAllocator> allocator_;
+  Counters counters_;
+  uint64_t fail_countdown_ = 0;
+  bool fail_all_ = false;
+  std::unordered_map<const void*, uint64_t> host_blocks_;  // host-side block -> size
+};
+
+}  // namespace nk::sim
