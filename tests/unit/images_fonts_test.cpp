@@ -8,7 +8,7 @@
 #include <set>
 
 #include "include/orvane_image.h"
-#include "sim/trampolines.h"
+#include "sim/machine/trampolines.h"
 #include "support/library_test.h"
 #include "window/host_pixels.h"
 
