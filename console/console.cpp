@@ -54,9 +54,12 @@ void nk_lua_writeline() { nk_lua_flush_output_line(true); }
 
 void nk_lua_flush_output() { nk_lua_flush_output_line(false); }
 
+// The format is the caller's and may ask for more than the one argument: the empty strings
+// after it give such conversions something harmless to read.
 void nk_lua_write_errorf(const char* format, const char* argument) {
   char message[kErrorBufferSize];
-  int produced = snprintf(message, sizeof message, format ? format : "%s", argument ? argument : "");
+  int produced = snprintf(message, sizeof message, format ? format : "%s", argument ? argument : "",
+                          "", "", "", "", "", "", "", "");
   if (produced <= 0) return;
   size_t length = size_t(produced);
   nk_lua_write(message, length < sizeof message - 1 ? length : sizeof message - 1);

@@ -19,6 +19,14 @@ void clear_handler(NorrikExceptionHeader* header) {
   header->handler_context = nullptr;
   header->handler_landing_pad = 0;
   header->handler_selector = 0;
+  header->pointer_catch = 0;
+}
+
+// What a catch clause receives: the object's address, or for a clause of pointer type the
+// thrown pointer itself.
+void* caught_value(NorrikExceptionHeader* header) {
+  void* object = nk::object_from_header(header);
+  return header->pointer_catch ? *static_cast<void**>(object) : object;
 }
 
 }  // namespace
@@ -51,23 +59,40 @@ void __cxa_free_exception(void* object) {
   nk::raise_exception(header);
 }
 
+// An object caught again while one of its handlers still runs (`throw;` inside a catch,
+// caught further in) is already on the caught stack: it only gains a handler.
 void* __cxa_begin_catch(void* exception) {
   if (exception == nullptr) return nullptr;
   auto* header = static_cast<NorrikExceptionHeader*>(exception);
-  header->next_caught = gCaughtException;
+  if (header->handler_count++ == 0) {
+    header->next_caught = gCaughtException;
+    gCaughtException = header;
+  }
   header->rethrown = 0;
-  gCaughtException = header;
-  return nk::object_from_header(header);
+  return caught_value(header);
 }
 
+// The object leaves the caught stack with its last handler, and is finished then unless
+// it is in flight again.
 void __cxa_end_catch() {
   NorrikExceptionHeader* header = gCaughtException;
   if (header == nullptr) return;
+  if (header->handler_count > 1) {
+    --header->handler_count;
+    return;
+  }
+  header->handler_count = 0;
   gCaughtException = header->next_caught;
   header->next_caught = nullptr;
-  if (header->rethrown) return;  // in flight again; its outer catch finishes it
+  if (header->rethrown) return;  // its outer catch finishes it
   if (header->destructor != nullptr) header->destructor(nk::object_from_header(header));
   free(header);
+}
+
+// For a catch by value: the object to copy from, before its handler begins.
+void* __cxa_get_exception_ptr(void* exception) {
+  if (exception == nullptr) return nullptr;
+  return caught_value(static_cast<NorrikExceptionHeader*>(exception));
 }
 
 [[noreturn]] void __cxa_rethrow() {

@@ -14,6 +14,8 @@ struct alignas(16) NorrikExceptionHeader {
   uint32_t handler_landing_pad;
   uint32_t handler_selector;
   uint8_t rethrown;
+  uint8_t pointer_catch;   // the chosen clause catches a pointer: its handler gets the value
+  uint32_t handler_count;  // catch blocks of this object still running
 };
 static_assert(sizeof(NorrikExceptionHeader) % 16 == 0, "the object must keep the block's alignment");
 
@@ -49,6 +51,8 @@ extern NorrikExceptionHeader* gCaughtException;
 bool type_matches(const void* thrown, const void* wanted);
 bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
                      NorrikHandler* handler);
+const void* catch_clause_type(const NorrikSjLjContext* context, uint32_t selector);
+bool is_pointer_descriptor(const void* type);
 [[noreturn]] void norrikboot_sjlj_jump(NorrikSjLjContext* context);
 }
 

@@ -116,24 +116,31 @@ uint64_t read_encoded_pointer(uint8_t encoding, const uint8_t** position) {
   return value;
 }
 
-bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
-                     NorrikHandler* handler) {
-  const uint8_t* p = context->lsda;
-  int32_t wanted = context->call_site;
-  if (p == nullptr || wanted <= 0) return false;
+}  // extern "C"
 
-  // Header: landing-pad base (not needed: landing pads are dispatch values), type table,
-  // call-site encoding (records are always ULEB128) and call-site table length.
+namespace {
+
+// The parts of a table's header that the call-site search and the type lookup need.
+struct TableLayout {
+  uint8_t type_encoding;
+  const uint8_t* type_base;     // null: no type table
+  const uint8_t* call_sites;
+  const uint8_t* action_table;  // where the call-site table ends
+};
+
+// Landing-pad base (not needed: landing pads are dispatch values), type table, call-site
+// encoding (records are always ULEB128) and call-site table length.
+bool read_layout(const uint8_t* p, TableLayout* layout) {
   uint8_t base_encoding = *p++;
   if (base_encoding != kOmitted) read_encoded_pointer(base_encoding, &p);
-  uint8_t type_encoding = *p++;
-  const uint8_t* type_base = nullptr;
-  if (type_encoding != kOmitted) {
+  layout->type_encoding = *p++;
+  layout->type_base = nullptr;
+  if (layout->type_encoding != kOmitted) {
     Cursor cursor{p, nullptr};
     uint64_t offset = decode_leb128(cursor, false);
     if (!cursor.ok || offset > UINTPTR_MAX - reinterpret_cast<uintptr_t>(cursor.position))
       return false;
-    type_base = advance(cursor.position, offset);
+    layout->type_base = advance(cursor.position, offset);
     p = cursor.position;
   }
   ++p;  // call-site encoding
@@ -141,9 +148,34 @@ bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
   uint64_t table_length = decode_leb128(records, false);
   if (!records.ok || table_length > UINTPTR_MAX - reinterpret_cast<uintptr_t>(records.position))
     return false;
-  const uint8_t* action_table = advance(records.position, table_length);
-  records.end = action_table;
+  layout->call_sites = records.position;
+  layout->action_table = advance(records.position, table_length);
+  return true;
+}
 
+// The type a catch clause names; null (a catch-all) also for entries that cannot be read.
+const void* catch_type(const TableLayout& layout, int64_t filter) {
+  unsigned type_size = layout.type_base != nullptr ? encoded_size(layout.type_encoding) : 0;
+  int32_t index = static_cast<int32_t>(filter);
+  if (type_size == 0 || index <= 0) return nullptr;
+  const uint8_t* entry = advance(layout.type_base, 0 - uint64_t(index) * type_size);
+  // An entry outside the type table is unreadable and reads as a catch-all.
+  if (!within(entry, layout.action_table, layout.type_base)) return nullptr;
+  return reinterpret_cast<const void*>(read_encoded_pointer(layout.type_encoding, &entry));
+}
+
+}  // namespace
+
+extern "C" {
+
+bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
+                     NorrikHandler* handler) {
+  int32_t wanted = context->call_site;
+  TableLayout layout;
+  if (context->lsda == nullptr || wanted <= 0 || !read_layout(context->lsda, &layout))
+    return false;
+
+  Cursor records{layout.call_sites, layout.action_table};
   uint64_t landing_pad = 0, action = 0;
   for (int32_t n = 0; n < wanted; ++n) {
     if (!records.can_read()) return false;
@@ -158,36 +190,32 @@ bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
     return false;
   }
 
-  unsigned type_size = type_base != nullptr ? encoded_size(type_encoding) : 0;
   // Action entries lie between the call-site table and the type table.
-  Cursor actions{advance(action_table, action - 1), type_base};
+  Cursor actions{advance(layout.action_table, action - 1), layout.type_base};
   for (int i = 0; i < kMaxActionEntries; ++i) {
-    if (!within(actions.position, action_table, type_base)) return false;
+    if (!within(actions.position, layout.action_table, layout.type_base)) return false;
     int64_t filter = static_cast<int64_t>(decode_leb128(actions, true));
     const uint8_t* displacement_at = actions.position;
     int64_t displacement = static_cast<int64_t>(decode_leb128(actions, true));
     if (!actions.ok) return false;
     if (filter == 0) {
       handler->needs_cleanup = 1;
-    } else if (filter > 0) {
-      int32_t index = static_cast<int32_t>(filter);
-      const void* catch_type = nullptr;
-      if (type_size != 0 && index > 0) {
-        const uint8_t* entry = advance(type_base, 0 - uint64_t(index) * type_size);
-        // An entry outside the type table is unreadable and reads as a catch-all.
-        if (within(entry, action_table, type_base))
-          catch_type = reinterpret_cast<const void*>(read_encoded_pointer(type_encoding, &entry));
-      }
-      if (type_matches(thrown_type, catch_type)) {
-        handler->handler_found = 1;
-        handler->selector = static_cast<uint32_t>(filter);
-        return true;
-      }
+    } else if (filter > 0 && type_matches(thrown_type, catch_type(layout, filter))) {
+      handler->handler_found = 1;
+      handler->selector = static_cast<uint32_t>(filter);
+      return true;
     }
     if (displacement == 0) return false;
     actions.position = advance(displacement_at, uint64_t(displacement));
   }
   return false;
+}
+
+// The type of the clause a search chose, read again from the chosen frame's table.
+const void* catch_clause_type(const NorrikSjLjContext* context, uint32_t selector) {
+  TableLayout layout;
+  if (context->lsda == nullptr || !read_layout(context->lsda, &layout)) return nullptr;
+  return catch_type(layout, selector);
 }
 
 }  // extern "C"

@@ -45,6 +45,11 @@ void __cxa_guard_release(uint64_t* guard) { *reinterpret_cast<uint8_t*>(guard) |
 void __cxa_guard_abort(uint64_t*) {}
 
 void __cxa_pure_virtual() { abort(); }
+void __cxa_deleted_virtual() { abort(); }
+
+// new[] with a negative or overflowing count; without standard exception classes there is
+// nothing to throw.
+[[noreturn]] void __cxa_throw_bad_array_new_length() { std::terminate(); }
 
 // Thread-local variables are not supported.
 void* _tlv_bootstrap() { return nullptr; }

@@ -19,9 +19,22 @@ _setjmp:
   xorl %eax, %eax
   ret
 
+# The frames between here and the setjmp caller are abandoned: their registered unwind
+# contexts, which lie below the stack pointer being restored, leave the chain with them.
   .globl _longjmp
   .p2align 4
 _longjmp:
+  movq 48(%rdi), %rdx
+  movq _gSjLjHead(%rip), %rcx
+2:
+  testq %rcx, %rcx
+  jz 3f
+  cmpq %rdx, %rcx
+  jae 3f
+  movq (%rcx), %rcx
+  jmp 2b
+3:
+  movq %rcx, _gSjLjHead(%rip)
   movl %esi, %eax
   testl %eax, %eax
   jnz 1f

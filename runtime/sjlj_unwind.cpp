@@ -43,6 +43,7 @@ namespace {
       header->handler_context = context;
       header->handler_landing_pad = handler.landing_pad;
       header->handler_selector = handler.selector;
+      header->pointer_catch = is_pointer_descriptor(catch_clause_type(context, handler.selector));
       continue_unwind(header);
     }
   }

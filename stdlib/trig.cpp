@@ -55,10 +55,14 @@ double turns_removed(double x) {
 }  // namespace
 
 // Rounding to nearest is symmetric, so adding 2pi to a negative angle mirrors subtracting it
-// from a positive one.
+// from a positive one, except in the sign of an exact zero: a sum of opposite values is
+// +0, so a negative angle that lands on zero turn by turn lands on +0, not -0.
 extern "C" double wrap_angle(double x) {
   if (x > kPi) return turns_removed(x);
-  if (x < -kPi) return -turns_removed(-x);
+  if (x < -kPi) {
+    double r = -turns_removed(-x);
+    return r == 0.0 ? 0.0 : r;
+  }
   return x;
 }
 

@@ -62,6 +62,57 @@ int32_t file_delete(const char* name) {
   return machine().files.remove(name);
 }
 
+// The window calls record 32-bit arguments as the 32 bits the host saw.
+uint32_t window_create(const char* title, int32_t width, int32_t height) {
+  machine().record(Entry::window_create, {value(title), uint32_t(width), uint32_t(height)},
+                   text_of(title));
+  return machine().window.create(title, width, height);
+}
+
+uint32_t window_publish(uint32_t id, const char* title, const uint8_t* pixels, int32_t width,
+                        int32_t height, int32_t stride, uint32_t background) {
+  machine().record(Entry::window_publish,
+                   {id, value(title), value(pixels), uint32_t(width), uint32_t(height),
+                    uint32_t(stride), background},
+                   text_of(title));
+  return machine().window.publish(id, title, pixels, width, height, stride, background);
+}
+
+int32_t window_query(uint32_t id, void* info) {
+  machine().record(Entry::window_query, {id, value(info)});
+  return machine().window.query(id, info);
+}
+
+void window_close(uint32_t id, int32_t x, int32_t y, uint32_t a, uint32_t b) {
+  machine().record(Entry::window_close, {id, uint32_t(x), uint32_t(y), a, b});
+  machine().window.close(id, x, y, a, b);
+}
+
+void window_destroy(uint32_t id) {
+  machine().record(Entry::window_destroy, {id});
+  machine().window.destroy(id);
+}
+
+int32_t pointer_poll(void* state) {
+  machine().record(Entry::pointer_poll, {value(state)});
+  return machine().window.pointer_poll(state);
+}
+
+int32_t display_info(void* info) {
+  machine().record(Entry::display_info, {value(info)});
+  return machine().window.display_info(info);
+}
+
+uint32_t key_poll() {
+  machine().record(Entry::key_poll, {});
+  return machine().window.key_poll();
+}
+
+void frame_end() {
+  machine().record(Entry::frame_end, {});
+  machine().window.frame_end();
+}
+
 // Reached only through a lazy stub, whose helper pushes words and so may leave the stack
 // misaligned.
 [[noreturn]] __attribute__((force_align_arg_pointer)) void dyld_stub_binder_called() {
@@ -86,6 +137,15 @@ const HostService kServices[] = {
     {Entry::file_stat, address_of(file_stat)},
     {Entry::file_write, address_of(file_write)},
     {Entry::file_delete, address_of(file_delete)},
+    {Entry::window_create, address_of(window_create)},
+    {Entry::window_publish, address_of(window_publish)},
+    {Entry::window_query, address_of(window_query)},
+    {Entry::window_close, address_of(window_close)},
+    {Entry::window_destroy, address_of(window_destroy)},
+    {Entry::pointer_poll, address_of(pointer_poll)},
+    {Entry::display_info, address_of(display_info)},
+    {Entry::key_poll, address_of(key_poll)},
+    {Entry::frame_end, address_of(frame_end)},
 };
 
 }  // namespace

@@ -43,8 +43,8 @@ const char* entry_name(Entry entry);
 // them (a 32-bit argument is recorded as the 32 bits the host saw, zero-extended).
 struct HostCall {
   Entry entry;
-  std::array<uint64_t, 4> args{};
-  std::string text;  // the text argument (console line, file name), when there is one
+  std::array<uint64_t, 7> args{};  // window_publish takes seven
+  std::string text;  // the text argument (console line, file name, title), when there is one
 };
 
 // The table at 0x6800. A fresh machine has a valid table with every service present.

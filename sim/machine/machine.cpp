@@ -39,7 +39,7 @@ MachineCore::~MachineCore() {
   for (const auto& image : images) unregister_image(image.get());
 }
 
-void MachineCore::keep(Entry entry, std::array<uint64_t, 4> args, std::string_view text) {
+void MachineCore::keep(Entry entry, std::array<uint64_t, 7> args, std::string_view text) {
   if (calls.size() >= kMaxRecordedCalls) {
     if (!record_full)
       fprintf(stderr, "nkhost: the call record is full (%zu calls); later calls are not kept\n",
@@ -68,6 +68,7 @@ HostTable& Machine::table() { return state_->table; }
 HostMemory& Machine::memory() { return state_->memory; }
 Console& Machine::console() { return state_->console; }
 FileStore& Machine::files() { return state_->files; }
+WindowService& Machine::window() { return state_->window; }
 BootMemoryMap& Machine::boot_map() { return state_->boot_map; }
 const std::vector<HostCall>& Machine::calls() const { return state_->calls; }
 void Machine::clear_calls() {

@@ -15,6 +15,7 @@
 #include "sim/services/console.h"
 #include "sim/services/files.h"
 #include "sim/services/memory.h"
+#include "sim/services/window/window_service.h"
 
 namespace nk::sim {
 
@@ -41,6 +42,7 @@ class Machine {
   HostMemory& memory();
   Console& console();
   FileStore& files();
+  WindowService& window();
   BootMemoryMap& boot_map();
 
   const std::vector<HostCall>& calls() const;

@@ -18,16 +18,17 @@ struct MachineCore {
 
   // Keeps the call when recording is on. The record stops at kMaxRecordedCalls (with one
   // warning), so that a long run of millions of allocations cannot exhaust memory.
-  void record(Entry entry, std::array<uint64_t, 4> args, std::string_view text = {}) {
+  void record(Entry entry, std::array<uint64_t, 7> args, std::string_view text = {}) {
     if (options.record_calls) keep(entry, args, text);
   }
-  void keep(Entry entry, std::array<uint64_t, 4> args, std::string_view text);
+  void keep(Entry entry, std::array<uint64_t, 7> args, std::string_view text);
 
   Machine::Options options;
   LowMemory low;
   HostMemory memory;
   Console console;
   FileStore files{memory};
+  WindowService window;
   BootMemoryMap boot_map{low};
   HostTable table;
   Trampolines trampolines;

@@ -106,6 +106,9 @@ TEST_F(Console, FormattedErrors) {
   errorf(("<" + std::string(330, 'f') + "%s>").c_str(), "arg");
   flush();
   EXPECT_EQ(lines().back(), "<" + std::string(318, 'f'));
+  // Conversions beyond the one argument read empty strings, not stray registers.
+  errorf("%s|%s|%s|%s\n", "only");
+  EXPECT_EQ(lines().back(), "only|||");
 }
 
 TEST_F(Console, BannerAndHelp) {

@@ -23,6 +23,7 @@ using Throw = void(void*, const void*, void (*)(void*));
 // The exception header in front of every thrown object.
 constexpr size_t kHeaderSize = 48;
 constexpr size_t kDestructorOffset = 8;
+constexpr size_t kNextCaughtOffset = 16;
 constexpr size_t kRethrownOffset = 40;
 
 std::vector<void*> gDestroyed;
@@ -119,6 +120,28 @@ TEST_F(Exceptions, ARethrownObjectOutlivesItsInnerCatch) {
   EXPECT_FALSE(machine.memory().owns(header_of(object)));
 }
 
+// `throw;` caught again inside the handler that holds the object: a second handler of the
+// same object, not a second entry on the caught stack.
+TEST_F(Exceptions, AnObjectCaughtAgainGainsAHandler) {
+  void* below = allocate(8);
+  void* object = allocate(8);
+  set_destructor(object, record_destruction);
+  begin_catch(header_of(below));
+  begin_catch(header_of(object));
+  EXPECT_EQ(begin_catch(header_of(object)), object);
+  EXPECT_EQ(caught_top(), header_of(object));
+  EXPECT_EQ(*reinterpret_cast<void**>(header_of(object) + kNextCaughtOffset), header_of(below));
+
+  end_catch();  // the inner handler
+  EXPECT_TRUE(gDestroyed.empty());
+  EXPECT_EQ(caught_top(), header_of(object));
+  end_catch();  // the outer one
+  EXPECT_EQ(gDestroyed, std::vector<void*>{object});
+  EXPECT_EQ(caught_top(), header_of(below));
+  end_catch();
+  EXPECT_EQ(caught_top(), nullptr);
+}
+
 TEST_F(Exceptions, DeadEndsHalt) {
   EXPECT_EXIT(fn<Rethrow>("__cxa_rethrow")(), ExitedWithCode(kExitHalted), "halted");
   EXPECT_EXIT(fn<Throw>("__cxa_throw")(allocate(8), nullptr, nullptr), ExitedWithCode(kExitHalted),
@@ -199,6 +222,76 @@ TEST_F(Exceptions, GuestCatchClausesRethrowAndDynamicCast) {
   EXPECT_EQ(machine.memory().counters().live_blocks, live);
   EXPECT_EQ(sjlj_head(), nullptr);
   EXPECT_EQ(caught_top(), nullptr);
+}
+
+// Each program frees every block it allocates, each exactly once (a second free of a block
+// counts as a free without a block going).
+class GuestRun {
+ public:
+  GuestRun(nk::sim::Machine& machine, const char* name)
+      : machine_(machine), program_(machine.load_program(nk::test::guest_path(name))),
+        before_(machine.memory().counters()) {}
+  int run() { return machine_.run_main(program_); }
+  void expect_balanced() const {
+    auto after = machine_.memory().counters();
+    EXPECT_EQ(after.live_blocks, before_.live_blocks);
+    EXPECT_EQ(after.allocations - before_.allocations, after.frees - before_.frees);
+  }
+
+ private:
+  nk::sim::Machine& machine_;
+  nk::sim::Image& program_;
+  nk::sim::HostMemory::Counters before_;
+};
+
+TEST_F(Exceptions, GuestCatchesAnObjectAgainInsideItsHandler) {
+  GuestRun guest(machine, "exceptions_nested_rethrow");
+  EXPECT_EQ(guest.run(), 0);
+  EXPECT_EQ(machine.console().lines(),
+            lines({"classified NotFound 100", "dispatcher: not found, live 1", "~Error 100",
+                   "classified Error 101", "dispatcher: error, live 1", "~Error 101",
+                   "dispatcher: unknown, live 0",
+                   "inner sees 101, same object: 1", "outer still holds 101", "~Error 101",
+                   "after both handlers, live 0",
+                   "reporter saw 100", "handler goes on with 100", "~Error 100",
+                   "after reporter, live 0",
+                   "inner handler passes 100 on", "outermost caught 100, live 1", "~Error 100",
+                   "after rethrow out of both, live 0", "destroyed 5, live 0"}));
+  guest.expect_balanced();
+  EXPECT_EQ(sjlj_head(), nullptr);
+  EXPECT_EQ(caught_top(), nullptr);
+}
+
+TEST_F(Exceptions, GuestThrowsAfterLongjmpOutOfTryFrames) {
+  GuestRun guest(machine, "exceptions_longjmp");
+  EXPECT_EQ(guest.run(), 0);
+  EXPECT_EQ(machine.console().lines(),
+            lines({"enter 1: jumped 1, caught 1", "enter 2: jumped 1, caught 2",
+                   "after the jumps caught 3", "sum 6, thrown 3"}));
+  guest.expect_balanced();
+  EXPECT_EQ(sjlj_head(), nullptr);
+}
+
+TEST_F(Exceptions, GuestThrowsFundamentalTypesPointersAndEnums) {
+  GuestRun guest(machine, "exceptions_values");
+  EXPECT_EQ(guest.run(), 0);
+  EXPECT_EQ(machine.console().lines(),
+            lines({"int 42", "long passed int, caught 7", "double by reference 5", "char x",
+                   "bool 1", "string 'text'", "string passed int, caught 'inner'",
+                   "Node* is the node: 1, id 9", "null Node* arrives null: 1",
+                   "const Node* is the node: 1", "int* points at 17", "null int* arrives null: 1",
+                   "Node* passed int*, caught by catch-all", "Colour 2", "Mode 5",
+                   "by value: id 101, live 2", "copies made: 1, live 0"}));
+  guest.expect_balanced();
+  EXPECT_EQ(caught_top(), nullptr);
+}
+
+// There is no std::bad_cast to throw.
+TEST_F(Exceptions, GuestFailingDynamicCastToAReferenceHalts) {
+  EXPECT_EXIT(run_guest("bad_cast"), ExitedWithCode(kExitHalted), "halted");
+  for (const char* name : {"__cxa_bad_cast", "__cxa_bad_typeid", "__cxa_throw_bad_array_new_length",
+                           "__cxa_deleted_virtual"})
+    EXPECT_EXIT(fn<void()>(name)(), ExitedWithCode(kExitHalted), "halted") << name;
 }
 
 TEST_F(Exceptions, GuestUncaughtExceptionHalts) {

@@ -216,6 +216,9 @@ TEST_F(MathTest, SinCosAndWrapAngleMatchTheSeriesBitForBit) {
   for (double x : {kPi, -kPi, std::nextafter(kPi, 4.0), std::nextafter(-kPi, -4.0), kTwoPi, 3 * kPi,
                    0.0, -0.0, 1e-300, 5e-324})
     check(x);
+  // Whole turns below zero land on +0, as the turn-by-turn sums do.
+  for (int k = 1; k <= 3000; ++k) check(-k * kTwoPi);
+  for (int k = 0; k < 20; ++k) check(-std::ldexp(kTwoPi, k));
   // A handful of large angles, each tens of millions of turns one at a time.
   for (int i = 0; i < 4; ++i) check(args.log_uniform(26, 28));
 }
