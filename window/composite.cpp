@@ -77,8 +77,10 @@ void build_composite(uint8_t* frame, int32_t window_width, int32_t window_height
   fill_pixels(frame + below * stride, int64_t{window_height - below} * window_width, fill);
 
   bool same_width = p.width == image_width;
+  // A whole-number reduction picks every step-th column: no table to read.
+  uint32_t step = image_width % p.width == 0 ? uint32_t(image_width / p.width) : 0;
   uint32_t* columns = nullptr;
-  if (!same_width) {
+  if (!same_width && step == 0) {
     columns = new uint32_t[p.width];
     for (int32_t c = 0; c < p.width; ++c)
       columns[c] = uint32_t(source_index(c, image_width, p.width));
@@ -96,6 +98,9 @@ void build_composite(uint8_t* frame, int32_t window_width, int32_t window_height
       copy_bytes(out, previous_row, fitted_bytes);  // a row that scaling repeats
     } else if (same_width) {
       copy_bytes(out, source, fitted_bytes);
+    } else if (step != 0) {
+      for (int32_t c = 0; c < p.width; ++c)
+        store_pixel(out + 4 * uint64_t(c), load_pixel(source + 4 * (uint64_t(c) * step)));
     } else {
       for (int32_t c = 0; c < p.width; ++c)
         store_pixel(out + 4 * uint64_t(c), load_pixel(source + 4 * uint64_t(columns[c])));

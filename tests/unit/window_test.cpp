@@ -274,6 +274,10 @@ TEST_F(Frames, TheCompositeMatchesItsRulesAtEveryScale) {
     ASSERT_EQ(composite(W, H, iw, ih), reference_composite(W, H, iw, ih, kDefaultBackground))
         << W << "x" << H << " fed " << iw << "x" << ih;
   }
+  // Whole-number reductions and enlargements take their own paths.
+  for (auto [iw, ih] : {std::pair{1280, 800}, {320, 200}, {1920, 480}, {213, 160}})
+    EXPECT_EQ(composite(640, 480, iw, ih), reference_composite(640, 480, iw, ih, kDefaultBackground))
+        << iw << "x" << ih;
   // Alpha travels unchanged: nothing is blended.
   Window* w = create("a", 2, 1);
   uint8_t clear_pixels[8] = {1, 2, 3, 0, 4, 5, 6, 128};
