@@ -1,6 +1,8 @@
 #ifndef ORVANE_LOCALE_H
 #define ORVANE_LOCALE_H
 /* One fixed locale, "C". */
+#define __need_NULL
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {

@@ -26,7 +26,7 @@ double trunc(double x);
 double round(double x); /* halfway cases away from zero */
 /* Halfway cases away from zero; beyond the 64-bit range the nearest 64-bit value, NaN 0. */
 long lround(double x);
-long long llround(double x);
+__extension__ long long llround(double x); /* C89 has no long long */
 double sqrt(double x); /* 0.0 for x <= 0; +infinity for +infinity */
 double log(double x);  /* -infinity for x <= 0; +infinity for +infinity */
 /* Short Taylor series after reduction into [-pi, pi]: about 0.075 off near +-pi

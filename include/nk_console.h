@@ -21,8 +21,9 @@ void nk_lua_show_banner(void);
 void nk_lua_show_help(void);
 /* Reads one line (NUL-terminated, without line end) into buffer after handing over any
    pending output. prompt and flag go to the host unchanged. False: no line (end of
-   input, no console, null buffer or zero capacity). */
-bool nk_lua_readline(char *buffer, size_t capacity, const char *prompt, bool flag);
+   input, no console, null buffer or zero capacity). __extension__: bool (_Bool) is
+   what the library takes, in C89 too. */
+__extension__ bool nk_lua_readline(char *buffer, size_t capacity, const char *prompt, bool flag);
 
 #pragma GCC visibility pop
 #ifdef __cplusplus

@@ -8,7 +8,7 @@
      OrvaneWindow *w = createWindow("Demo", 640, 480);
      while (!windowShouldClose(w)) { draw; pushImage(w, &frame); updateWindow(w); }
      destroyWindow(w);                                                                  */
-#include <stdbool.h>
+#include <stdbool.h> /* __extension__ below: bool (_Bool) also in C89 */
 
 #include <orvane_image.h>
 #include <orvane_keys.h>
@@ -28,7 +28,7 @@ void destroyWindow(OrvaneWindow *window);
 void closeWindow(OrvaneWindow *window);
 /* True once the window is closing (closeWindow, the host's close button, Esc, Ctrl-C,
    Ctrl-D, or a host that lost the window); true for null. */
-bool windowShouldClose(OrvaneWindow *window);
+__extension__ bool windowShouldClose(OrvaneWindow *window);
 /* A fresh copy of the title; release it with free. */
 char *getWindowTitle(OrvaneWindow *window);
 void setWindowTitle(OrvaneWindow *window, const char *title);
@@ -53,7 +53,7 @@ OrvaneImage *captureWindow(OrvaneWindow *window);
 void getMousePosition(OrvaneWindow *window, int *x, int *y);
 /* Buttons 0, 1 and 2 as the host numbers them; false without input focus and for
    other numbers. */
-bool getMouseButtonState(OrvaneWindow *window, unsigned button);
+__extension__ bool getMouseButtonState(OrvaneWindow *window, unsigned button);
 
 #pragma GCC visibility pop
 #ifdef __cplusplus

@@ -10,7 +10,7 @@ extern "C" {
 typedef long jmp_buf[8];
 
 __attribute__((__returns_twice__)) int setjmp(jmp_buf env);
-_Noreturn void longjmp(jmp_buf env, int value); /* value 0 is delivered as 1 */
+__attribute__((__noreturn__)) void longjmp(jmp_buf env, int value); /* value 0 is delivered as 1 */
 
 #pragma GCC visibility pop
 #ifdef __cplusplus

@@ -6,7 +6,9 @@
    values that have none. Anything else prints "?". */
 #include <nk_fs.h>
 #include <stdarg.h>
-#include <stddef.h>
+#include <stddef.h> /* size_t, NULL */
+
+#define EOF (-1)
 
 /* The file layer's stream (<nk_fs.h>) is this platform's FILE. */
 typedef NkfsStream FILE;

@@ -1,7 +1,7 @@
 #ifndef ORVANE_STRING_H
 #define ORVANE_STRING_H
 /* Memory and string functions: byte-at-a-time, 7-bit ASCII, no locale. */
-#include <stddef.h>
+#include <stddef.h> /* size_t, NULL */
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,6 +1,9 @@
 #ifndef ORVANE_TIME_H
 #define ORVANE_TIME_H
 /* There is no clock: time is a constant and clock counts its own calls. */
+#define __need_size_t
+#define __need_NULL
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {
