@@ -21,7 +21,7 @@
    Failures return null, 0, -1 or false and set nk_errno (<errno.h>): ENOENT a missing
    file opened for reading, EIO a store or delete the host refused, ENOMEM no memory,
    EINVAL a bad argument. Whole-file functions leave nk_errno alone. */
-#include <stdbool.h>
+#include <stdbool.h> /* __extension__ below: bool (_Bool) also in C89 */
 #include <stddef.h>
 #include <stdint.h>
 
@@ -60,9 +60,9 @@ int nkfs_ungetc(int byte, NkfsStream *stream);
 
 /* The whole file in a new malloc block (at least 1 byte, no NUL added) that the caller
    frees. The out values are untouched on failure. */
-bool nkfs_read_entire_file(const char *name, void **data, uint64_t *size);
+__extension__ bool nkfs_read_entire_file(const char *name, void **data, uint64_t *size);
 /* Creates or replaces the file (4 GiB or more cannot be stored). */
-bool nkfs_write_entire_file(const char *name, const void *data, uint64_t size);
+__extension__ bool nkfs_write_entire_file(const char *name, const void *data, uint64_t size);
 int nkfs_remove(const char *name); /* 0, or -1 with EIO (a missing file included) */
 /* A copy under the new name, then a delete of the old one; an existing file under the
    new name is replaced. Renaming a file to its own name leaves it in place and
@@ -73,7 +73,7 @@ int nkfs_rename(const char *old_name, const char *new_name);
    no state and return fixed values, so that programs written against them run. */
 int nkfs_mount_image(const void *image, size_t size); /* 0 */
 void nkfs_unmount(void);
-bool nkfs_is_mounted(void); /* true */
+__extension__ bool nkfs_is_mounted(void); /* true */
 int nkfs_register_virtual_file(const char *name, const void *data, size_t size); /* 0 */
 void nkfs_clear_virtual_files(void);
 const void *nkfs_image_data(void); /* null */

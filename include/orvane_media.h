@@ -3,7 +3,7 @@
 /* Pictures and text as pixels (orvane_image.h), decoded and rendered by the host, and
    the touch bar, which this platform does not have. Every result is a copy in the
    program's memory: release pixel blocks and image records with free. */
-#include <stdbool.h>
+#include <stdbool.h> /* __extension__ below: bool (_Bool) also in C89 */
 #include <stdint.h>
 
 #include <orvane_image.h>
@@ -19,7 +19,8 @@ extern "C" {
    as given is tried once more. */
 uint8_t *baremetal_load_raw_image(const char *path, int *width, int *height);
 /* Saving is not supported: returns false and writes nothing. */
-bool baremetal_save_raw_image(const char *path, const uint8_t *pixels, int width, int height);
+__extension__ bool baremetal_save_raw_image(const char *path, const uint8_t *pixels, int width,
+                                            int height);
 
 /* A font handle; 0 is no font. The arguments below go to the host unchanged (except the
    alpha, converted as stated), and nkhost reads them as described here.
