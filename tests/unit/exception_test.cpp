@@ -292,6 +292,8 @@ TEST_F(Exceptions, GuestFailingDynamicCastToAReferenceHalts) {
   for (const char* name : {"__cxa_bad_cast", "__cxa_bad_typeid", "__cxa_throw_bad_array_new_length",
                            "__cxa_deleted_virtual"})
     EXPECT_EXIT(fn<void()>(name)(), ExitedWithCode(kExitHalted), "halted") << name;
+  EXPECT_EXIT(fn<void(void*)>("__cxa_call_unexpected")(nullptr), ExitedWithCode(kExitHalted),
+              "halted");
 }
 
 TEST_F(Exceptions, GuestUncaughtExceptionHalts) {

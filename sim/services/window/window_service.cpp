@@ -95,11 +95,13 @@ uint32_t WindowService::publish(uint32_t id, const char* title, const uint8_t* p
   w->height = height;
   w->background = background & 0xFFFFFF;
   size_t row = size_t(width) * 4;
-  w->pixels.clear();
   if (pixels) {
+    // Same size as the last frame, as is usual: overwritten in place, nothing zeroed.
     w->pixels.resize(row * size_t(height));
     for (int32_t r = 0; r < height; ++r)
       std::memcpy(w->pixels.data() + row * r, pixels + size_t(stride) * r, row);
+  } else {
+    w->pixels.clear();
   }
   ++w->publications;
   if (backend_) backend_->on_publish(*w);
