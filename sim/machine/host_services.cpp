@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cstring>
 
 #include "sim/machine/machine_state.h"
+#include "sim/services/png.h"
 
 namespace nk::sim {
 namespace {
@@ -60,6 +62,35 @@ int32_t file_write(const char* name, const void* data, uint32_t size) {
 int32_t file_delete(const char* name) {
   machine().record(Entry::file_delete, {value(name)}, text_of(name));
   return machine().files.remove(name);
+}
+
+int32_t png_decode_file(const char* name, void* record) {
+  machine().record(Entry::png_decode_file, {value(name), value(record)}, text_of(name));
+  return sim::png_decode_file(machine().files, machine().memory, name, record);
+}
+
+// A float argument is recorded as its 32 bits.
+uint64_t font_load(const char* name, float size) {
+  machine().record(Entry::font_load, {value(name), std::bit_cast<uint32_t>(size)}, text_of(name));
+  return machine().fonts.load(name, size);
+}
+
+void font_resize(uint64_t font, float size) {
+  machine().record(Entry::font_resize, {font, std::bit_cast<uint32_t>(size)});
+  machine().fonts.resize(font, size);
+}
+
+int32_t font_render(uint64_t font, const char* text, int32_t red, int32_t green, int32_t blue,
+                    int64_t alpha, void* record) {
+  machine().record(Entry::font_render,
+                   {font, value(text), uint32_t(red), uint32_t(green), uint32_t(blue), uint64_t(alpha), value(record)},
+                   text_of(text));
+  return machine().fonts.render(font, text, red, green, blue, alpha, record);
+}
+
+void font_free(uint64_t font) {
+  machine().record(Entry::font_free, {font});
+  machine().fonts.free(font);
 }
 
 // The window calls record 32-bit arguments as the 32 bits the host saw.
@@ -137,6 +168,11 @@ const HostService kServices[] = {
     {Entry::file_stat, address_of(file_stat)},
     {Entry::file_write, address_of(file_write)},
     {Entry::file_delete, address_of(file_delete)},
+    {Entry::png_decode_file, address_of(png_decode_file)},
+    {Entry::font_load, address_of(font_load)},
+    {Entry::font_resize, address_of(font_resize)},
+    {Entry::font_render, address_of(font_render)},
+    {Entry::font_free, address_of(font_free)},
     {Entry::window_create, address_of(window_create)},
     {Entry::window_publish, address_of(window_publish)},
     {Entry::window_query, address_of(window_query)},

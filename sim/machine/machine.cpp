@@ -68,6 +68,7 @@ HostTable& Machine::table() { return state_->table; }
 HostMemory& Machine::memory() { return state_->memory; }
 Console& Machine::console() { return state_->console; }
 FileStore& Machine::files() { return state_->files; }
+FontService& Machine::fonts() { return state_->fonts; }
 WindowService& Machine::window() { return state_->window; }
 BootMemoryMap& Machine::boot_map() { return state_->boot_map; }
 const std::vector<HostCall>& Machine::calls() const { return state_->calls; }

@@ -14,6 +14,7 @@
 #include "sim/machine/host_table.h"
 #include "sim/services/console.h"
 #include "sim/services/files.h"
+#include "sim/services/fonts.h"
 #include "sim/services/memory.h"
 #include "sim/services/window/window_service.h"
 
@@ -42,6 +43,7 @@ class Machine {
   HostMemory& memory();
   Console& console();
   FileStore& files();
+  FontService& fonts();
   WindowService& window();
   BootMemoryMap& boot_map();
 

@@ -28,6 +28,7 @@ struct MachineCore {
   HostMemory memory;
   Console console;
   FileStore files{memory};
+  FontService fonts{files, memory};
   WindowService window;
   BootMemoryMap boot_map{low};
   HostTable table;

@@ -3,18 +3,47 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace nk::sim {
 
 class HostMemory;
 
-// The file store: a directory on disk. Names cannot reach outside it.
+// A regular file of the store, open for reading; closed on destruction.
+class OpenFile {
+ public:
+  OpenFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  OpenFile(OpenFile&& other) noexcept : fd_(other.release()), size_(other.size_) {}
+  OpenFile& operator=(OpenFile&&) = delete;
+  ~OpenFile();
+  int fd() const { return fd_; }
+  uint64_t size() const { return size_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+  uint64_t size_;
+};
+
+// The file store: a directory on disk. Names are paths relative to it, with '/' between
+// subdirectories, and cannot reach outside it.
+//
+// file_stat hands out a copy of the file's bytes in host memory, and the library's read-only
+// streams read that copy in place for as long as they are open, without telling the host
+// when they close. So a copy is never changed or released while a stream may read it:
+// rewriting or deleting the file leaves it as it was. Identical contents of a name share one
+// copy. The copies kept may take up to kKeptBytes (by default); past that, a copy whose address no block
+// of the program's heap holds (which is where streams keep it) is released, and when that
+// is not enough file_stat refuses with a message.
 class FileStore {
  public:
+  static constexpr uint64_t kKeptBytes = uint64_t(256) << 20;
+
   void set_root(const std::filesystem::path& directory);
   const std::filesystem::path& root() const;
 
@@ -24,12 +53,35 @@ class FileStore {
   int32_t write(const char* name, const void* data, uint32_t size);
   int32_t remove(const char* name);
 
+  // For services that read files of the store themselves (PNG, fonts): the file opened
+  // without blocking, or nullopt after a message that names the service (none for a missing
+  // file unless report_missing).
+  std::optional<OpenFile> open_for_reading(const char* name, const char* service,
+                                          bool report_missing = true);
+
+  uint64_t kept_bytes() const { return kept_bytes_; }
+  void set_kept_limit(uint64_t bytes) { kept_limit_ = bytes; }
+  // Tests: runs after a new content is written and before it replaces the old one.
+  void set_before_replace(std::function<void()> hook) { before_replace_ = std::move(hook); }
+
  private:
-  std::optional<std::filesystem::path> resolve(const char* name) const;
+  struct Copy {
+    void* block;
+    uint32_t size;
+  };
+  std::optional<std::filesystem::path> resolve(const char* name, const char* service) const;
+  std::optional<OpenFile> open_regular(const std::filesystem::path& path, const char* name,
+                                       const char* service, bool report_missing) const;
+  const void* keep_copy(const std::string& path, OpenFile& file, const char* name);
+  bool make_room(uint64_t size);
+  bool store(const std::filesystem::path& path, const void* data, uint32_t size, const char* name);
+
   HostMemory& memory_;
   std::filesystem::path root_;
-  // Contents handed out, by path: a read-only stream may read them for the machine's life.
-  std::unordered_map<std::string, std::vector<std::pair<const void*, uint32_t>>> handed_out_;
+  std::unordered_map<std::string, std::vector<Copy>> copies_;  // by real path, oldest first
+  uint64_t kept_bytes_ = 0;
+  uint64_t kept_limit_ = kKeptBytes;
+  std::function<void()> before_replace_;
 };
 
 }  // namespace nk::sim

@@ -73,6 +73,11 @@ std::optional<uint64_t> HostAllocator::block_size(const void* block) const {
   return size_of_[*offset / kGranule] - 1;
 }
 
+void HostAllocator::for_each_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const {
+  for (uint64_t granule = 0; granule < uint64_t(next_page_) * kPage / kGranule; ++granule)
+    if (uint32_t size = size_of_[granule]) visit(at(static_cast<uint32_t>(granule * kGranule)), size - 1);
+}
+
 std::optional<uint32_t> HostAllocator::take_pages(uint32_t count) {
   for (auto it = free_runs_.begin(); it != free_runs_.end(); ++it) {
     if (it->second < count) continue;

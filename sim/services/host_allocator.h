@@ -5,6 +5,7 @@
 // corrupt the allocator, and every pointer handed back is checked before it is trusted.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -29,6 +30,8 @@ class HostAllocator {
   void* reallocate(void* block, uint64_t size);
   // The size asked for when a live block was allocated.
   std::optional<uint64_t> block_size(const void* block) const;
+  // Every live block with the size asked for, in address order.
+  void for_each_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const;
 
  private:
   struct SizeClass {

@@ -31,11 +31,15 @@ void* HostMemory::service_allocate(uint64_t size) {
     ++counters_.failures;
     return nullptr;
   }
+  count_allocation(size);
+  return block;
+}
+
+void HostMemory::count_allocation(uint64_t size) {
   ++counters_.allocations;
   ++counters_.live_blocks;
   counters_.live_bytes += size;
   counters_.peak_bytes = std::max(counters_.peak_bytes, counters_.live_bytes);
-  return block;
 }
 
 void HostMemory::service_free(void* block) {
@@ -45,8 +49,10 @@ void HostMemory::service_free(void* block) {
   auto size = host_side ? std::nullopt : allocator_->release(block);
   if (!size) {
     fprintf(stderr,
-            "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, or "
-            "never allocated); ignored\n",
+            host_side ? "nkhost: memory_free(%p): the bytes of a file from file_stat belong to "
+                        "nkhost; ignored\n"
+                      : "nkhost: memory_free(%p): not a block from memory_allocate (freed twice, "
+                        "or never allocated); ignored\n",
             block);
     return;
   }
@@ -84,6 +90,20 @@ void* HostMemory::allocate(uint64_t size) {
 
 void HostMemory::release(void* block) {
   if (host_blocks_.erase(block)) allocator_->release(block);
+}
+
+// Counted as the program's own blocks, so that memory_free releases them; never failed by
+// injection, which is aimed at the library's own requests.
+void* HostMemory::allocate_for_program(uint64_t size) {
+  void* block = allocator_->allocate(size);
+  if (block) count_allocation(size);
+  return block;
+}
+
+void HostMemory::for_each_program_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const {
+  allocator_->for_each_block([&](const uint8_t* block, uint64_t size) {
+    if (host_blocks_.empty() || !host_blocks_.contains(block)) visit(block, size);
+  });
 }
 
 }  // namespace nk::sim

@@ -2,6 +2,7 @@
 // The host's memory service.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -27,9 +28,15 @@ class HostMemory {
   // Every allocation request fails while set.
   void fail_all(bool on);
   bool owns(const void* block) const;
-  // Host-side blocks below 4 GiB (file contents, decoded images ...).
+  // Host-side blocks below 4 GiB (file contents kept for the program), which the program
+  // cannot free.
   void* allocate(uint64_t size);
   void release(void* block);
+  // Blocks the host fills and the program releases with memory_free (decoded images,
+  // rendered text).
+  void* allocate_for_program(uint64_t size);
+  // Every live block of the program's, with its size.
+  void for_each_program_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const;
 
   HostMemory();
   ~HostMemory();
@@ -43,6 +50,7 @@ class HostMemory {
 
  private:
   bool inject_failure();
+  void count_allocation(uint64_t size);
   std::unique_ptr<HostAllocator> allocator_;
   Counters counters_;
   uint64_t fail_countdown_ = 0;

@@ -6,24 +6,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "support/library_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using nk::sim::BootMemoryMap;
 using nk::sim::Entry;
 using nk::sim::HostCall;
 using nk::sim::Machine;
 
 constexpr uint64_t k4GiB = uint64_t(1) << 32;
-
-struct FileInfo {
-  uint32_t data_address, size, reserved;
-};
 
 uint64_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
@@ -282,117 +276,6 @@ TEST(HostServicesRecord, RecordingCanBeTurnedOff) {
   write("unrecorded");
   EXPECT_TRUE(quiet.calls().empty());
   EXPECT_EQ(quiet.console().lines().size(), 1u);
-}
-
-class FileServices : public HostServices {
- protected:
-  fs::path root = fs::temp_directory_path() / ("nkhost_files_" + std::to_string(getpid()));
-  fs::path outside = root.string() + "_outside";
-
-  void SetUp() override {
-    fs::remove_all(root);
-    fs::remove_all(outside);
-    fs::create_directories(root / "sub");
-    fs::create_directories(outside);
-    machine.files().set_root(root);
-  }
-  void TearDown() override {
-    fs::remove_all(root);
-    fs::remove_all(outside);
-  }
-
-  int32_t stat(const char* name, FileInfo* info) {
-    return entry<int32_t(const char*, FileInfo*)>(Entry::file_stat)(name, info);
-  }
-  int32_t write(const char* name, const void* data, uint32_t size) {
-    return entry<int32_t(const char*, const void*, uint64_t)>(Entry::file_write)(name, data, size);
-  }
-  int32_t remove(const char* name) { return entry<int32_t(const char*)>(Entry::file_delete)(name); }
-  static std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  static std::string bytes_at(const FileInfo& info) {
-    return std::string(reinterpret_cast<const char*>(uintptr_t(info.data_address)), info.size);
-  }
-};
-
-TEST_F(FileServices, WriteStatAndDelete) {
-  EXPECT_EQ(machine.files().root(), fs::canonical(root));
-  FileInfo info{};
-  EXPECT_EQ(stat("script.lua", &info), 0);
-  ASSERT_NE(write("script.lua", "print(1)", 8), 0);
-  EXPECT_EQ(contents(root / "script.lua"), "print(1)");
-  ASSERT_NE(stat("script.lua", &info), 0);
-  EXPECT_EQ(info.size, 8u);
-  EXPECT_EQ(bytes_at(info), "print(1)");
-  FileInfo old = info;
-
-  // Replacing the file leaves the bytes handed out before untouched.
-  ASSERT_NE(write("script.lua", "x", 1), 0);
-  EXPECT_EQ(bytes_at(old), "print(1)");
-  ASSERT_NE(stat("script.lua", &info), 0);
-  EXPECT_EQ(bytes_at(info), "x");
-  FileInfo again{};
-  ASSERT_NE(stat("script.lua", &again), 0);
-  EXPECT_EQ(again.data_address, info.data_address);  // unchanged contents are not copied again
-
-  ASSERT_NE(write("sub/empty", nullptr, 0), 0);
-  ASSERT_NE(stat("sub/../sub/empty", &info), 0);
-  EXPECT_EQ(info.size, 0u);
-  EXPECT_EQ(write("missing_dir/file", "x", 1), 0);
-  EXPECT_EQ(stat("sub", &info), 0);  // a directory is not a file
-
-  EXPECT_NE(remove("script.lua"), 0);
-  EXPECT_FALSE(fs::exists(root / "script.lua"));
-  EXPECT_EQ(remove("script.lua"), 0);
-  EXPECT_EQ(remove("sub"), 0);
-  EXPECT_TRUE(fs::exists(root / "sub"));
-
-  const auto& calls = machine.calls();
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back().entry, Entry::file_delete);
-  EXPECT_EQ(calls.back().text, "sub");
-  EXPECT_EQ(calls[1].entry, Entry::file_write);
-  EXPECT_EQ(calls[1].args[2], 8u);
-}
-
-TEST_F(FileServices, NamesCannotLeaveTheStore) {
-  std::ofstream(outside / "secret") << "secret";
-  fs::create_symlink(outside, root / "link_dir");
-  fs::create_symlink(outside / "secret", root / "link_file");
-  std::string absolute = (outside / "secret").string();
-  std::string dotdot = "../" + outside.filename().string() + "/secret";
-  FileInfo info{};
-  for (const char* name : {absolute.c_str(), dotdot.c_str(), "sub/../../x", "link_dir/secret",
-                           "link_file", "", ".", "sub/.."}) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(stat(name, &info), 0) << name;
-    EXPECT_EQ(write(name, "gotcha", 6), 0) << name;
-    EXPECT_EQ(remove(name), 0) << name;
-    std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(message.find(std::string("\"") + name + "\" refused"), std::string::npos) << name << ": " << message;
-  }
-  EXPECT_EQ(contents(outside / "secret"), "secret");
-  EXPECT_EQ(fs::directory_iterator(outside)->path().filename(), "secret");
-  EXPECT_EQ(stat(nullptr, &info), 0);
-}
-
-// A write that fails part-way (here: the guest's buffer ends in unreadable memory) keeps the
-// old contents and leaves no temporary file behind.
-TEST_F(FileServices, AFailedWriteLosesNothing) {
-  ASSERT_NE(write("data.bin", "original", 8), 0);
-  long page = sysconf(_SC_PAGESIZE);
-  void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(pages, MAP_FAILED);
-  std::memset(pages, 'n', page);
-  mprotect(static_cast<char*>(pages) + page, page, PROT_NONE);
-  EXPECT_EQ(write("data.bin", pages, static_cast<uint32_t>(2 * page)), 0);
-  munmap(pages, 2 * page);
-  EXPECT_EQ(contents(root / "data.bin"), "original");
-  int files = 0;
-  for (const auto& e : fs::directory_iterator(root)) files += e.is_regular_file();
-  EXPECT_EQ(files, 1);
 }
 
 TEST_F(HostServices, BootMemoryMapDefaultsAndRegions) {
