@@ -29,6 +29,12 @@ void report(const std::string& call, const std::string& what) {
   fprintf(stderr, "nkhost: %s: %s\n", call.c_str(), what.c_str());
 }
 
+std::string size_text(float size) {
+  char text[32];
+  snprintf(text, sizeof text, "%g", size);
+  return text;
+}
+
 bool valid_size(float size) { return size >= 1 && size <= FontService::kMaxSize; }
 
 // Letters and digits in lower case: "DejaVu Sans-Bold" and DejaVuSans-Bold.ttf meet as
@@ -153,7 +159,7 @@ FT_FaceRec_* FontService::open_face(const char* name, std::vector<uint8_t>& byte
 }
 
 uint64_t FontService::load(const char* name, float size) {
-  std::string call = "font_load(" + quoted(name) + ", " + std::to_string(size) + ")";
+  std::string call = "font_load(" + quoted(name) + ", " + size_text(size) + ")";
   if (!valid_size(size)) {
     report(call, "the pixel size is outside 1..1024; no font");
     return 0;
@@ -188,7 +194,7 @@ void FontService::resize(uint64_t handle, float size) {
   Font* font = find(handle, "font_resize");
   if (!font) return;
   if (!valid_size(size) || FT_Set_Char_Size(font->face, 0, std::lround(size * 64), 72, 72) != 0)
-    report("font_resize(" + std::to_string(handle) + ", " + std::to_string(size) + ")",
+    report("font_resize(" + std::to_string(handle) + ", " + size_text(size) + ")",
            "the pixel size is outside 1..1024 or the font lacks it; the size is unchanged");
 }
 
