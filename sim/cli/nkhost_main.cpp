@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sim/cli/window_options.h"
 #include "sim/loader/byte_reader.h"
 #include "sim/machine/machine.h"
 #include "sim/loader/macho_loader.h"
@@ -24,7 +26,8 @@ constexpr int kExitHostFailed = 71;  // the host itself could not set up (EX_OSE
 constexpr std::string_view kVersion = "nkhost 0.1\n";
 constexpr std::string_view kUsage =
     "usage: nkhost run PROGRAM [--files DIR] [--library PATH] [--window headless|sdl]\n"
-    "                          [--frames DIR]\n"
+    "                          [--frames DIR] [--input FILE] [--record FILE]\n"
+    "                          [--exit-after-frames N] [--display WxH] [--fps N]\n"
     "       nkhost info FILE\n"
     "       nkhost --help | --version\n"
     "\n"
@@ -35,19 +38,32 @@ constexpr std::string_view kUsage =
     "\n"
     "  --files DIR      directory that serves as the file store (default: the current one)\n"
     "  --library PATH   the library to load (default: OrvaneWindow.dylib beside nkhost)\n"
-    "  --window MODE    headless or sdl (the window service is not available yet)\n"
-    "  --frames DIR     where a headless window saves its frames\n"
+    "  --window MODE    headless (the default: windows are kept, nothing is shown) or sdl\n"
+    "                   (a desktop window; needs DISPLAY or WAYLAND_DISPLAY)\n"
+    "  --frames DIR     saves every frame a window shows as DIR/frame-000001.png, ...\n"
+    "                   (frame files of an earlier run there are removed first)\n"
+    "  --input FILE     scripted input, one event per line, queued after N frame_end calls:\n"
+    "                     @N key CH CODE        @N text \"abc\"      @N buttons MASK\n"
+    "                     @N pointer abs X Y [RANGEX RANGEY]      @N pointer rel DX DY\n"
+    "                     @N close              @N focus on|off     @N move X Y\n"
+    "                   '#' starts a comment; numbers are decimal or 0x-hex\n"
+    "  --record FILE    with sdl: writes what is typed and clicked as an --input script\n"
+    "  --exit-after-frames N   ends the run with status 0 at the N-th frame_end\n"
+    "  --display WxH    size of the display programs are told about (default 1280x800;\n"
+    "                   with sdl, the desktop's)\n"
+    "  --fps N          frame_end waits to keep N frames a second (sdl: 60; headless: no\n"
+    "                   waiting; 0: none)\n"
     "\n"
-    "exit status: main's result; 64 usage error; 66 the library or program could not be\n"
-    "loaded; 71 nkhost could not set up the machine's memory; 134 the program halted\n"
-    "(abort); 139 the program crashed.\n";
+    "exit status: main's result; 64 usage error (also a bad --input script, or no desktop\n"
+    "for sdl); 66 the library or program could not be loaded; 71 nkhost could not set up\n"
+    "the machine's memory; 74 a frame or the recording could not be written;\n"
+    "134 the program halted (abort); 139 the program crashed.\n";
 
 struct RunOptions {
   fs::path program;
   fs::path files;
   std::optional<fs::path> library;
-  std::optional<std::string> window;
-  std::optional<fs::path> frames;
+  WindowOptions window;
 };
 
 struct UsageError {
@@ -84,12 +100,8 @@ RunOptions parse_run(const std::vector<std::string_view>& args) {
         options.files = take("a directory");
       } else if (name == "--library") {
         options.library = take("a path");
-      } else if (name == "--window") {
-        options.window = take("a mode (headless or sdl)");
-        if (*options.window != "headless" && *options.window != "sdl")
-          throw UsageError{"--window must be headless or sdl, not '" + *options.window + "'"};
-      } else if (name == "--frames") {
-        options.frames = take("a directory");
+      } else if (const char* what = window_option_value(name)) {
+        set_window_option(options.window, name, take(what));
       } else {
         throw UsageError{"unknown option '" + std::string(arg) + "'"};
       }
@@ -105,8 +117,7 @@ RunOptions parse_run(const std::vector<std::string_view>& args) {
   std::error_code error;
   if (!options.files.empty() && !fs::is_directory(options.files, error))
     throw UsageError{"--files: '" + options.files.string() + "' is not a directory"};
-  if (options.frames && fs::exists(*options.frames, error) && !fs::is_directory(*options.frames, error))
-    throw UsageError{"--frames: '" + options.frames->string() + "' is not a directory"};
+  check_window_options(options.window);
   return options;
 }
 
@@ -122,9 +133,6 @@ std::optional<fs::path> default_library() {
 }
 
 int run(const RunOptions& options) {
-  if (options.window || options.frames)
-    fprintf(stderr, "nkhost: note: the window service is not available yet; --window and "
-                    "--frames have no effect\n");
   std::optional<fs::path> library = options.library ? options.library : default_library();
   if (!library) {
     fprintf(stderr, "nkhost: cannot find OrvaneWindow.dylib beside nkhost; give it with "
@@ -146,6 +154,12 @@ int run(const RunOptions& options) {
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
     return kExitLoadFailed;
+  }
+  std::unique_ptr<WindowSession> window;
+  try {
+    window = start_window_session(*machine, options.window);
+  } catch (const WindowOptionError& problem) {
+    return usage_error(problem.what());
   }
   int result = machine->run_main(*program);
   fflush(stdout);
@@ -190,6 +204,8 @@ int main(int argc, char** argv) {
     options = parse_run(rest);
   } catch (const UsageError& problem) {
     return usage_error(problem.message);
+  } catch (const WindowOptionError& problem) {
+    return usage_error(problem.what());
   }
   return run(options);
 }

@@ -128,7 +128,7 @@ TEST_F(NkhostCommand, ExitsWithMainsResultAndUsesStandardInputAndOutput) {
   EXPECT_EQ(echo.status, 3) << echo.err;
   EXPECT_EQ(echo.out, "echo: one\necho: two\necho: last line without an end\n");
 
-  // Window options are accepted (the window service itself comes later).
+  // A program without a window runs the same with window options given.
   Outcome windowed = run({"run", guest_path("loader_fixups").string(), "--library",
                           library_path().string(), "--window", "headless", "--frames",
                           dir.string(), "--files=" + dir.string()});

@@ -1,0 +1,38 @@
+#pragma once
+// Input events delivered to the window service at frame boundaries: a script's events
+// (`--input FILE`) and, through apply_input, the desktop window's.
+
+#include <cstddef>
+#include <vector>
+
+#include "sim/services/window/input_script.h"
+#include "sim/services/window/window_service.h"
+
+namespace nk::sim {
+
+// Hands one event to the service. Close, focus and move act on the newest window; false
+// when there is none.
+bool apply_input(WindowService& service, const InputAction& action);
+bool targets_window(const InputAction& action);
+
+// Plays a script: events for frame 0 are queued at once, the others when frame_end has been
+// called N times. A window event that finds no window waits for the next publication, so
+// "@0 focus off" can describe a window the program has not opened yet.
+class ScriptedInput {
+ public:
+  ScriptedInput(WindowService& service, std::vector<InputEvent> events);
+  ScriptedInput(const ScriptedInput&) = delete;
+  ScriptedInput& operator=(const ScriptedInput&) = delete;
+
+ private:
+  void play(uint64_t frame);
+  void deliver(const InputAction& action);
+  void retry_waiting();
+
+  WindowService& service_;
+  std::vector<InputEvent> events_;  // in queue order
+  size_t next_ = 0;
+  std::vector<InputAction> waiting_;  // window events that came before any window
+};
+
+}  // namespace nk::sim

@@ -1,0 +1,223 @@
+#include "sim/services/window/sdl_window.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "sim/services/window/scripted_input.h"
+
+namespace nk::sim {
+namespace {
+
+// The library places the client area this far right of and below the reported position.
+constexpr int kClientLeft = 14, kClientTop = 38;
+
+// Keys beside the typed characters: the character each sends and the PC scan code the
+// library's decoder knows it by.
+std::optional<KeyInput> special_key(const SDL_KeyboardEvent& key) {
+  if (key.keysym.mod & KMOD_CTRL) {
+    if (key.keysym.sym == SDLK_c) return KeyInput{0x03, 0};
+    if (key.keysym.sym == SDLK_d) return KeyInput{0x04, 0};
+  }
+  switch (key.keysym.sym) {
+    case SDLK_ESCAPE: return KeyInput{0x1B, 0x01};
+    case SDLK_BACKSPACE: return KeyInput{0x08, 0x0E};
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return KeyInput{0x0D, 0x1C};
+    case SDLK_UP: return KeyInput{0, 0x48};
+    case SDLK_LEFT: return KeyInput{0, 0x4B};
+    case SDLK_RIGHT: return KeyInput{0, 0x4D};
+    case SDLK_DOWN: return KeyInput{0, 0x50};
+    case SDLK_DELETE: return KeyInput{0, 0x53};
+    default: return std::nullopt;
+  }
+}
+
+uint32_t button_bit(uint8_t button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return 1u << 0;
+    case SDL_BUTTON_RIGHT: return 1u << 1;
+    case SDL_BUTTON_MIDDLE: return 1u << 2;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+// The input of one frame for the newest window, as SDL reported it.
+struct SdlWindows::Gathered {
+  std::vector<KeyInput> keys;
+  std::optional<std::pair<int, int>> pointer;  // client pixels
+  uint32_t pressed = 0;  // buttons that went down, held for this frame even if already up
+  bool close = false;
+};
+
+std::string missing_desktop() {
+  auto set = [](const char* name) {
+    const char* value = getenv(name);
+    return value && *value;
+  };
+  if (set("DISPLAY") || set("WAYLAND_DISPLAY")) return "";
+  return "--window sdl needs a desktop, but neither DISPLAY nor WAYLAND_DISPLAY is set "
+         "(use --window headless, or run under a desktop or Xvfb)";
+}
+
+SdlWindows::SdlWindows(WindowService& service, bool keep_display, InputRecorder* recorder)
+    : service_(service), recorder_(recorder) {
+  // Ctrl-C in the terminal stops nkhost as usual; the program sees Ctrl-C typed into its window.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The frame goes straight into the window (X11 shared memory), not through OpenGL, which
+  // a virtual or remote display may lack.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0)
+    throw DesktopError(std::string("--window sdl cannot open the desktop: ") + SDL_GetError());
+  SDL_StartTextInput();
+  if (keep_display) return;
+  int right = 0, bottom = 0;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) == 0) {
+      right = std::max(right, bounds.x + bounds.w);
+      bottom = std::max(bottom, bounds.y + bounds.h);
+    }
+  }
+  if (right > 0 && bottom > 0) service_.set_display(right, bottom);
+}
+
+SdlWindows::~SdlWindows() {
+  for (auto& [id, shown] : shown_) SDL_DestroyWindow(shown);
+  SDL_Quit();
+}
+
+void SdlWindows::on_create(const HostWindow& window) {
+  SDL_Window* shown = SDL_CreateWindow(window.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                       SDL_WINDOWPOS_UNDEFINED, window.width, window.height, 0);
+  if (!shown) {
+    fprintf(stderr, "nkhost: window %u stays off the desktop: %s\n", window.id, SDL_GetError());
+    return;
+  }
+  shown_[window.id] = shown;
+}
+
+void SdlWindows::on_publish(const HostWindow& window) {
+  auto found = shown_.find(window.id);
+  if (found == shown_.end()) return;
+  SDL_Window* shown = found->second;
+  int width, height;
+  SDL_GetWindowSize(shown, &width, &height);
+  if (width != window.width || height != window.height)
+    SDL_SetWindowSize(shown, window.width, window.height);
+  if (window.title != SDL_GetWindowTitle(shown)) SDL_SetWindowTitle(shown, window.title.c_str());
+  present(shown, window);
+}
+
+void SdlWindows::present(SDL_Window* shown, const HostWindow& window) {
+  SDL_Surface* surface = SDL_GetWindowSurface(shown);
+  if (!surface) return;
+  uint32_t bg = window.background;
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, bg >> 16 & 0xFF, bg >> 8 & 0xFF, bg & 0xFF));
+  if (!window.pixels.empty()) {
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint8_t*>(window.pixels.data()), window.width, window.height, 32,
+        window.width * 4, SDL_PIXELFORMAT_RGBA32);
+    if (frame) {
+      // The frame replaces what is there; its alpha is not blended with the background.
+      SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+      SDL_BlitSurface(frame, nullptr, surface, nullptr);
+      SDL_FreeSurface(frame);
+    }
+  }
+  SDL_UpdateWindowSurface(shown);
+}
+
+void SdlWindows::on_close(const HostWindow& window) {
+  // The program still owns the window until it destroys it, but the person is done with it.
+  if (auto found = shown_.find(window.id); found != shown_.end()) SDL_HideWindow(found->second);
+}
+
+void SdlWindows::on_destroy(const HostWindow& window) {
+  if (auto found = shown_.find(window.id); found != shown_.end()) {
+    SDL_DestroyWindow(found->second);
+    shown_.erase(found);
+  }
+}
+
+void SdlWindows::translate(const SDL_Event& event, SDL_Window* newest, Gathered& input) {
+  uint32_t newest_id = newest ? SDL_GetWindowID(newest) : 0;
+  switch (event.type) {
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        for (auto& [id, shown] : shown_)
+          if (SDL_GetWindowID(shown) == event.window.windowID)
+            if (const HostWindow* window = service_.window(id)) present(shown, *window);
+      } else if (event.window.event == SDL_WINDOWEVENT_CLOSE && event.window.windowID == newest_id) {
+        input.close = true;
+      }
+      break;
+    case SDL_KEYDOWN:
+      if (event.key.windowID != newest_id) break;
+      if (auto key = special_key(event.key)) input.keys.push_back(*key);
+      break;
+    case SDL_TEXTINPUT:
+      if (event.text.windowID != newest_id) break;
+      for (const char* c = event.text.text; *c; ++c)
+        if (*c >= 0x20 && *c < 0x7F) input.keys.push_back(KeyInput{uint8_t(*c), 0});
+      break;
+    case SDL_MOUSEMOTION:
+      if (event.motion.windowID == newest_id) input.pointer = {event.motion.x, event.motion.y};
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (event.button.windowID != newest_id) break;
+      input.pointer = {event.button.x, event.button.y};
+      if (event.type == SDL_MOUSEBUTTONDOWN) {
+        held_buttons_ |= button_bit(event.button.button);
+        input.pressed |= button_bit(event.button.button);
+      } else {
+        held_buttons_ &= ~button_bit(event.button.button);
+      }
+      break;
+  }
+}
+
+void SdlWindows::deliver(uint64_t frame, const InputAction& live, const InputAction& recorded) {
+  apply_input(service_, live);
+  if (recorder_) recorder_->record(frame, recorded);
+}
+
+void SdlWindows::end_frame(uint64_t frame) {
+  const HostWindow* newest = service_.latest();
+  auto found = newest ? shown_.find(newest->id) : shown_.end();
+  SDL_Window* target = found != shown_.end() ? found->second : nullptr;
+  Gathered input;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) translate(event, target, input);
+  if (!target) return;
+
+  int left, top;
+  SDL_GetWindowPosition(target, &left, &top);
+  // The position is the desktop's business: it is not recorded. A replay keeps its window
+  // where the headless host puts it, and the recorded pointer is relative to that place.
+  if (left - kClientLeft != newest->x || top - kClientTop != newest->y)
+    service_.move(left - kClientLeft, top - kClientTop);
+  bool focused = SDL_GetKeyboardFocus() == target;
+  if (focused != newest->focused) deliver(frame, FocusInput{focused}, FocusInput{focused});
+  for (const KeyInput& key : input.keys) deliver(frame, key, key);
+  if (input.pointer && input.pointer != last_pointer_) {
+    last_pointer_ = input.pointer;
+    auto [x, y] = *input.pointer;
+    deliver(frame, PointerAbsInput{left + x, top + y},
+            PointerAbsInput{x + kClientLeft, y + kClientTop});
+  }
+  uint32_t buttons = held_buttons_ | input.pressed;
+  if (buttons != reported_buttons_) deliver(frame, ButtonsInput{buttons}, ButtonsInput{buttons});
+  reported_buttons_ = buttons;
+  if (input.close) deliver(frame, CloseInput{}, CloseInput{});
+}
+
+}  // namespace nk::sim
