@@ -79,9 +79,16 @@ class Session final : public WindowSession {
       });
     if (options.display) service.set_display(options.display->first, options.display->second);
     if (options.frames) save_frames(service, *options.frames);
+    if (options.record) {
+      try {
+        recorder_ = std::make_unique<InputRecorder>(*options.record);
+      } catch (const InputScriptError& problem) {
+        throw WindowOptionError(std::string("--record: ") + problem.what());
+      }
+    }
     if (options.input) {
       try {
-        script_.emplace(service, read_input_script(*options.input));
+        script_.emplace(service, read_input_script(*options.input), recorder_.get());
       } catch (const InputScriptError& problem) {
         throw WindowOptionError(std::string("--input: ") + problem.what());
       }
@@ -110,13 +117,6 @@ class Session final : public WindowSession {
 
   void open_desktop(WindowService& service, const WindowOptions& options) {
     if (std::string missing = missing_desktop(); !missing.empty()) throw WindowOptionError(missing);
-    if (options.record) {
-      try {
-        recorder_ = std::make_unique<InputRecorder>(*options.record);
-      } catch (const InputScriptError& problem) {
-        throw WindowOptionError(std::string("--record: ") + problem.what());
-      }
-    }
     std::unique_ptr<SdlWindows> desktop;
     try {
       desktop = std::make_unique<SdlWindows>(service, options.display.has_value(), recorder_.get());

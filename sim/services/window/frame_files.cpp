@@ -35,8 +35,11 @@ bool encode(FILE* file, uint32_t width, uint32_t height, Row row, std::string& r
     return false;
   }
   png_init_io(png, file);
-  // Frames are written while the program runs: favour speed over size.
+  // Frames are written while the program runs: favour speed over size. The "up" filter
+  // alone costs a third of libpng's adaptive choice for about a sixth more bytes on
+  // programs' pictures (bench/frame_files_bench).
   png_set_compression_level(png, 1);
+  png_set_filter(png, 0, PNG_FILTER_UP);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);

@@ -33,8 +33,9 @@ bool targets_window(const InputAction& action) {
          std::holds_alternative<MoveInput>(action);
 }
 
-ScriptedInput::ScriptedInput(WindowService& service, std::vector<InputEvent> events)
-    : service_(service), events_(std::move(events)) {
+ScriptedInput::ScriptedInput(WindowService& service, std::vector<InputEvent> events,
+                             InputRecorder* recorder)
+    : service_(service), recorder_(recorder), events_(std::move(events)) {
   service_.add_frame_observer([this](uint64_t frame) { play(frame); });
   service_.add_publish_observer([this](const Publication&) { retry_waiting(); });
   play(0);
@@ -42,8 +43,10 @@ ScriptedInput::ScriptedInput(WindowService& service, std::vector<InputEvent> eve
 
 void ScriptedInput::play(uint64_t frame) {
   retry_waiting();
-  for (; next_ < events_.size() && events_[next_].frame <= frame; ++next_)
+  for (; next_ < events_.size() && events_[next_].frame <= frame; ++next_) {
+    if (recorder_) recorder_->record(events_[next_].frame, events_[next_].action);
     deliver(events_[next_].action);
+  }
 }
 
 void ScriptedInput::deliver(const InputAction& action) {

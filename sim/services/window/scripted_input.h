@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "sim/services/window/input_recorder.h"
 #include "sim/services/window/input_script.h"
 #include "sim/services/window/window_service.h"
 
@@ -17,10 +18,12 @@ bool targets_window(const InputAction& action);
 
 // Plays a script: events for frame 0 are queued at once, the others when frame_end has been
 // called N times. A window event that finds no window waits for the next publication, so
-// "@0 focus off" can describe a window the program has not opened yet.
+// "@0 focus off" can describe a window the program has not opened yet. With a recorder,
+// the script's events go into the recording too, so that it replays the whole session.
 class ScriptedInput {
  public:
-  ScriptedInput(WindowService& service, std::vector<InputEvent> events);
+  ScriptedInput(WindowService& service, std::vector<InputEvent> events,
+                InputRecorder* recorder = nullptr);
   ScriptedInput(const ScriptedInput&) = delete;
   ScriptedInput& operator=(const ScriptedInput&) = delete;
 
@@ -30,6 +33,7 @@ class ScriptedInput {
   void retry_waiting();
 
   WindowService& service_;
+  InputRecorder* recorder_;
   std::vector<InputEvent> events_;  // in queue order
   size_t next_ = 0;
   std::vector<InputAction> waiting_;  // window events that came before any window

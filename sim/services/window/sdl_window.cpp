@@ -74,8 +74,13 @@ SdlWindows::SdlWindows(WindowService& service, bool keep_display, InputRecorder*
   // The frame goes straight into the window (X11 shared memory), not through OpenGL, which
   // a virtual or remote display may lack.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0)
-    throw DesktopError(std::string("--window sdl cannot open the desktop: ") + SDL_GetError());
+  // Without a reachable desktop SDL would settle for its offscreen driver and show nothing.
+  if (!getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    const char* display = getenv("DISPLAY");
+    throw DesktopError(std::string("--window sdl cannot open the desktop (DISPLAY=") +
+                       (display ? display : "") + "): " + SDL_GetError());
+  }
   SDL_StartTextInput();
   if (keep_display) return;
   int right = 0, bottom = 0;

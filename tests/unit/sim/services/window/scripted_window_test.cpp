@@ -163,6 +163,11 @@ TEST_F(ScriptedWindow, BadScriptsAndOptionsAreRefusedBeforeTheProgramStarts) {
   EXPECT_EQ(no_desktop.wait(), 64);
   EXPECT_NE(no_desktop.err().find("neither DISPLAY nor WAYLAND_DISPLAY is set"), std::string::npos)
       << no_desktop.err();
+  NkhostProcess unreachable(dir, "window_input_loop", {"--window", "sdl"}, {"DISPLAY=:9999", "WAYLAND_DISPLAY="});
+  EXPECT_EQ(unreachable.wait(), 64);
+  EXPECT_NE(unreachable.err().find("--window sdl cannot open the desktop"), std::string::npos)
+      << unreachable.err();
+  EXPECT_EQ(unreachable.out(), "");
 }
 
 }  // namespace

@@ -164,8 +164,11 @@ TEST_F(SdlWindow, ShowsThePublishedFrameAndClosesOnRequest) {
 TEST_F(SdlWindow, RecordedSessionReplaysToTheSameFrames) {
   if (!on_path("xdotool")) GTEST_SKIP() << "xdotool is not installed (scripts/install-deps installs it)";
   fs::path record = dir / "session.txt";
+  // A script may run beside the person; its events are recorded too.
+  std::ofstream(dir / "script.txt") << "@2 text \"m\"\n";
   NkhostProcess live(dir, "window_paint",
-                     {"--window", "sdl", "--record", record.string(), "--frames", (dir / "live").string()},
+                     {"--window", "sdl", "--record", record.string(), "--frames", (dir / "live").string(),
+                      "--input", (dir / "script.txt").string()},
                      desktop_env());
   Window window = screen->find("nkhost paint test");
   ASSERT_NE(window, 0u) << "no window appeared; nkhost said: " << live.err();
@@ -187,6 +190,7 @@ TEST_F(SdlWindow, RecordedSessionReplaysToTheSameFrames) {
     return std::any_of(events.begin(), events.end(), [&](const auto& e) { return e.action == action; });
   };
   using namespace nk::sim;
+  EXPECT_NE(std::find(events.begin(), events.end(), InputEvent{2, KeyInput{'m', 0}}), events.end());
   for (const InputAction& action : std::initializer_list<InputAction>{
            PointerAbsInput{24, 48}, PointerAbsInput{54, 68}, ButtonsInput{1}, ButtonsInput{0},
            KeyInput{0, 0x4D}, KeyInput{0, 0x50}, KeyInput{'a', 0}, KeyInput{'b', 0}, KeyInput{0x1B, 0x01}})
