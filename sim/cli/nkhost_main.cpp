@@ -1,16 +1,23 @@
 // nkhost: runs a NorrikBoot program on Linux.
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sim/debug/call_trace.h"
+#include "sim/debug/perf_map.h"
+#include "sim/debug/profiler.h"
+#include "sim/debug/symbolize.h"
 #include "sim/cli/window_options.h"
 #include "sim/loader/byte_reader.h"
 #include "sim/machine/machine.h"
@@ -28,13 +35,18 @@ constexpr std::string_view kUsage =
     "usage: nkhost run PROGRAM [--files DIR] [--library PATH] [--window headless|sdl]\n"
     "                          [--frames DIR] [--input FILE] [--record FILE]\n"
     "                          [--exit-after-frames N] [--display WxH] [--fps N]\n"
-    "       nkhost info FILE\n"
+    "                          [--trace[=GROUPS]] [--profile FILE] [--perf-map]\n"
+    "       nkhost info FILE [--symbols]\n"
+    "       nkhost symbolize FILE ADDRESS...\n"
     "       nkhost --help | --version\n"
     "\n"
     "run      loads OrvaneWindow.dylib and PROGRAM (a NorrikBoot program), calls its main\n"
     "         and exits with main's result. Console lines go to standard output as they\n"
     "         are written; console input is read from standard input.\n"
-    "info     describes a Mach-O file: type, segments, exports and imports.\n"
+    "info     describes a Mach-O file: type, segments, exports and imports; with\n"
+    "         --symbols, every symbol, local ones included.\n"
+    "symbolize  names code addresses of FILE (hexadecimal, as nm or a crash report\n"
+    "         prints them): 'main+0x1c (game)'.\n"
     "\n"
     "  --files DIR      directory that serves as the file store (default: the current one)\n"
     "  --library PATH   the library to load (default: OrvaneWindow.dylib beside nkhost)\n"
@@ -53,6 +65,12 @@ constexpr std::string_view kUsage =
     "                   with sdl, the desktop's)\n"
     "  --fps N          frame_end waits to keep N frames a second (sdl: 60; headless: no\n"
     "                   waiting; 0: none)\n"
+    "  --trace[=GROUPS] print every host call to standard error as it returns; GROUPS\n"
+    "                   limits it to some of: memory, console, files, window, input,\n"
+    "                   png, fonts (comma-separated)\n"
+    "  --profile FILE   sample the program's stacks and write them to FILE as folded\n"
+    "                   stacks (the input of flame-graph tools)\n"
+    "  --perf-map       write /tmp/perf-PID.map so that Linux perf names guest functions\n"
     "\n"
     "exit status: main's result; 64 usage error (also a bad --input script, or no desktop\n"
     "for sdl); 66 the library or program could not be loaded; 71 nkhost could not set up\n"
@@ -64,6 +82,9 @@ struct RunOptions {
   fs::path files;
   std::optional<fs::path> library;
   WindowOptions window;
+  std::optional<unsigned> trace;  // the groups traced
+  std::optional<fs::path> profile;
+  bool perf_map = false;
 };
 
 struct UsageError {
@@ -100,6 +121,18 @@ RunOptions parse_run(const std::vector<std::string_view>& args) {
         options.files = take("a directory");
       } else if (name == "--library") {
         options.library = take("a path");
+      } else if (name == "--trace") {
+        try {
+          options.trace = parse_trace_groups(value);
+        } catch (const std::invalid_argument& problem) {
+          throw UsageError{"--trace: " + std::string(problem.what())};
+        }
+        if (inline_value && value.empty()) throw UsageError{"--trace= needs groups"};
+      } else if (name == "--profile") {
+        options.profile = take("a FILE to write");
+      } else if (name == "--perf-map") {
+        if (inline_value) throw UsageError{"--perf-map takes no value"};
+        options.perf_map = true;
       } else if (const char* what = window_option_value(name)) {
         set_window_option(options.window, name, take(what));
       } else {
@@ -139,10 +172,17 @@ int run(const RunOptions& options) {
                     "--library PATH\n");
     return kExitLoadFailed;
   }
+  int profile_fd = -1;
+  if (options.profile) {
+    profile_fd = open(options.profile->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (profile_fd < 0)
+      return usage_error("--profile: cannot write '" + options.profile->string() + "': " + strerror(errno));
+  }
   std::optional<Machine> machine;
   try {
     machine.emplace(Machine::Options{.stdio_console = true, .record_calls = false,
-                                     .files = options.files});
+                                     .files = options.files,
+                                     .observe_host_calls = options.trace || options.profile});
   } catch (const std::exception& problem) {
     fprintf(stderr, "%s\n", problem.what());
     return kExitHostFailed;
@@ -161,15 +201,51 @@ int run(const RunOptions& options) {
   } catch (const WindowOptionError& problem) {
     return usage_error(problem.what());
   }
+  if (options.perf_map) {
+    try {
+      write_perf_map(perf_map_path(), machine->table());
+    } catch (const std::runtime_error& problem) {
+      fprintf(stderr, "nkhost: %s\n", problem.what());
+    }
+  }
+  std::optional<CallTrace> trace;
+  if (options.trace) trace.emplace(STDERR_FILENO, *options.trace);
+  std::optional<Profiler> profiler;
+  if (options.profile) profiler.emplace(profile_fd);
   int result = machine->run_main(*program);
+  profiler.reset();
+  if (profile_fd >= 0) close(profile_fd);
   fflush(stdout);
   return result;
 }
 
-int info(const fs::path& path) {
+int info(const fs::path& path, bool with_symbols) {
   try {
     auto bytes = read_image_file(path);
     fputs(summarize_mach_file(bytes).c_str(), stdout);
+    if (with_symbols) fputs(list_symbols(bytes).c_str(), stdout);
+    return 0;
+  } catch (const LoadError& problem) {
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+  } catch (const Malformed& problem) {
+    fprintf(stderr, "nkhost: %s: %s\n", path.c_str(), problem.what());
+  }
+  return kExitLoadFailed;
+}
+
+int symbolize_command(const std::vector<std::string_view>& args) {
+  if (args.size() < 2) return usage_error("symbolize needs a FILE and at least one ADDRESS");
+  std::vector<uint64_t> addresses;
+  for (auto text : std::span(args).subspan(1)) {
+    auto address = parse_address(text);
+    if (!address)
+      return usage_error("symbolize: '" + std::string(text) + "' is not a hexadecimal address");
+    addresses.push_back(*address);
+  }
+  fs::path path = args.front();
+  try {
+    auto bytes = read_image_file(path);
+    fputs(symbolize(bytes, path.filename().string(), addresses).c_str(), stdout);
     return 0;
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
@@ -195,9 +271,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "info") {
-    if (rest.size() != 1) return usage_error("info needs exactly one FILE");
-    return info(rest.front());
+    bool with_symbols = std::erase(rest, "--symbols") > 0;
+    if (rest.size() != 1 || rest.front().starts_with("--"))
+      return usage_error("info needs exactly one FILE (and optionally --symbols)");
+    return info(rest.front(), with_symbols);
   }
+  if (command == "symbolize") return symbolize_command(rest);
   if (command != "run") return usage_error("unknown command '" + std::string(command) + "'");
   RunOptions options;
   try {

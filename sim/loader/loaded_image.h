@@ -39,6 +39,7 @@ class LoadedImage final : public Image {
   std::optional<uint64_t> find_mach_export(std::string_view mach_name) const;
 
   const MachFile& file() const { return file_; }
+  std::span<const uint8_t> bytes() const { return *bytes_; }  // the file as read
   uint64_t slide() const { return base() - file_.min_vmaddr; }
   const std::vector<Export>& exports() const { return exports_; }  // sorted by address
   // Whether the address lies in a segment mapped executable.

@@ -1,12 +1,14 @@
 #pragma once
 // Turns faults into reports. The library's abort runs cli; hlt, which a Linux process may
 // not execute: the fault lands with the instruction pointer on that instruction, and is
-// reported as a halt. Every other fault is reported as a crash at the nearest exported
-// symbol. Both end the process with nkhost's own exit status.
+// reported as a halt. Every other fault is reported as a crash. A report's first line says
+// in words what happened (abort, an uncaught exception, an invalid memory access at an
+// address, a stack overflow ...); a backtrace of the program's and the library's frames
+// follows. Both end the process with nkhost's own exit status.
+
+#include "sim/debug/image_registry.h"
 
 namespace nk::sim {
-
-class LoadedImage;
 
 // Installs the handlers (on an alternate stack, so that a stack overflow is reported too)
 // and restores the previous ones when destroyed.
@@ -17,9 +19,5 @@ class FaultReporter {
   FaultReporter(const FaultReporter&) = delete;
   FaultReporter& operator=(const FaultReporter&) = delete;
 };
-
-// The images a report may name. The handler reads this list without taking locks.
-void register_image(const LoadedImage* image);
-void unregister_image(const LoadedImage* image);
 
 }  // namespace nk::sim

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "sim/debug/host_call_hooks.h"
 #include "sim/machine/host_services.h"
 #include "sim/loader/macho_format.h"
 #include "sim/loader/macho_loader.h"
@@ -15,16 +16,17 @@ MachineCore* g_machine = nullptr;
 
 namespace {
 
-std::vector<uintptr_t> service_targets() {
+std::vector<uintptr_t> service_targets(bool observed) {
   std::vector<uintptr_t> targets;
-  for (const auto& service : host_services()) targets.push_back(service.function);
+  for (const auto& service : host_services())
+    targets.push_back(observed ? observed_service(service.entry, service.function) : service.function);
   return targets;
 }
 
 }  // namespace
 
 MachineCore::MachineCore(Machine::Options options_in)
-    : options(std::move(options_in)), trampolines(service_targets()) {
+    : options(std::move(options_in)), trampolines(service_targets(options.observe_host_calls)) {
   std::array<uint32_t, kTableSize / 4> own{};
   auto services = host_services();
   for (size_t i = 0; i < services.size(); ++i)

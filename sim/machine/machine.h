@@ -32,6 +32,8 @@ class Machine {
     bool stdio_console = false;  // print lines and read standard input, as nkhost run does
     bool record_calls = true;    // keep the call record (tests); off for nkhost run
     std::filesystem::path files;  // file store directory; empty: the current directory
+    // Route host calls through the observer thunk, for the trace and the profiler.
+    bool observe_host_calls = false;
   };
   Machine();
   explicit Machine(Options options);

@@ -322,14 +322,16 @@ TEST_F(HostServices, FaultsAreReportedAsHaltsOrCrashes) {
   machine.load_library(nk::test::library_path());
   auto& halting = machine.load_program(nk::test::guest_path("loader_abort"));
   EXPECT_EXIT(machine.run_main(halting), ::testing::ExitedWithCode(nk::sim::kExitHalted),
-              "nkhost: the program halted at abort\\+0x[0-9a-f]+ in OrvaneWindow.dylib");
+              "nkhost: the program halted: abort was called\n  #0 0x[0-9a-f]+ abort\\+0x[0-9a-f]+ "
+              "\\(OrvaneWindow.dylib\\)");
   auto& crashing = machine.load_program(nk::test::guest_path("loader_crash"));
   EXPECT_EXIT(machine.run_main(crashing), ::testing::ExitedWithCode(nk::sim::kExitCrashed),
-              "nkhost: the program crashed \\(SIGSEGV\\) at main\\+0x[0-9a-f]+ in "
-              "guest_loader_crash \\(fault address 0x10\\)");
+              "nkhost: the program crashed: invalid memory access writing at address 0x10 "
+              "\\(SIGSEGV\\)\n  #0 0x[0-9a-f]+ main\\+0x[0-9a-f]+ \\(guest_loader_crash\\)");
   auto& overflowing = machine.load_program(nk::test::guest_path("loader_overflow"));
   EXPECT_EXIT(machine.run_main(overflowing), ::testing::ExitedWithCode(nk::sim::kExitCrashed),
-              "crashed \\(SIGSEGV\\) at .* in guest_loader_overflow");
+              "crashed: stack overflow .*\n  #0 0x[0-9a-f]+ deeper\\+0x[0-9a-f]+ "
+              "\\(guest_loader_overflow\\)");
 }
 
 }  // namespace
