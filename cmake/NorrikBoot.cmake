@@ -10,10 +10,12 @@ find_program(NORRIK_OBJDUMP NAMES llvm-objdump-14 llvm-objdump REQUIRED)
 set(NORRIK_SDK_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/../include CACHE PATH "SDK headers for NorrikBoot programs")
 
 # The flags every object for the platform is built with. -nostdlibinc keeps clang's own
-# freestanding headers (stddef.h, stdint.h, stdarg.h ...) and drops the Linux ones.
+# freestanding headers (stddef.h, stdint.h, stdarg.h ...) and drops the Linux ones. Frame
+# pointers are clang's default for Darwin targets; asking for them keeps nkhost's
+# backtraces and profiles working whatever else a program adds.
 set(NORRIK_COMMON_FLAGS
   --target=x86_64-apple-macos11 -ffreestanding -fno-builtin -nostdlib -nostdlibinc
-  -fno-stack-protector -fsjlj-exceptions -O2 -g0)
+  -fno-stack-protector -fsjlj-exceptions -fno-omit-frame-pointer -O2 -g0)
 set(NORRIK_CXX_FLAGS -std=c++17 -nostdinc++ -fexceptions)
 set(NORRIK_C_FLAGS -std=c11)
 set(NORRIK_LINK_FLAGS -arch x86_64 -platform_version macos 11.0 11.0)

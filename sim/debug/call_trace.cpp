@@ -220,7 +220,9 @@ void show_result(Line& line, Result kind, uint64_t value) {
       line.format(" = 0x%x", event);
       if (!event) return;
       uint8_t character = event & 0xFF;
-      line.format(" (key 0x%02x, char ", (event >> 8) & 0xFF).quoted(&character, character ? 1 : 0, false) << ")";
+      line.format(" (key 0x%02x", (event >> 8) & 0xFF);
+      if (character) (line << ", char ").quoted(&character, 1, false);
+      line << ")";
     }
   }
 }

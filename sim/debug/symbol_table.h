@@ -38,6 +38,9 @@ class SymbolTable {
 
   SymbolTable() = default;
   SymbolTable(std::span<const uint8_t> bytes, const MachFile& file);
+  // Symbols point into names_, which a copy or a move (of a short string) would not keep.
+  SymbolTable(const SymbolTable&) = delete;
+  SymbolTable& operator=(const SymbolTable&) = delete;
 
   // The symbol whose range holds the address, or null.
   const Symbol* symbol_at(uint64_t address) const noexcept;

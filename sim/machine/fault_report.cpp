@@ -158,10 +158,6 @@ void on_fault(int signal, siginfo_t* info, void* context) {
       say_crash(out, signal, info, machine_context);
       out << "\n";
       if (call) out << "  in nkhost while serving " << entry_name(call->which()) << ", called from:\n";
-      else if (!image) {
-        out << "  at ";
-        out.hex(pc) << ", outside the loaded images\n";
-      }
     }
     say_backtrace(out, walker);
   }
