@@ -51,13 +51,15 @@ extern NorrikExceptionHeader* gCaughtException;
 bool type_matches(const void* thrown, const void* wanted);
 bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
                      NorrikHandler* handler);
-const void* catch_clause_type(const NorrikSjLjContext* context, uint32_t selector);
 bool is_pointer_descriptor(const void* type);
 [[noreturn]] void norrikboot_sjlj_jump(NorrikSjLjContext* context);
 }
 
 namespace nk {
 [[noreturn]] void raise_exception(NorrikExceptionHeader* header);
+// inspect_context that also gives the matching clause's type (null for a catch-all).
+bool inspect_context_catch(const NorrikSjLjContext* context, const void* thrown_type,
+                           NorrikHandler* handler, const void** clause_type);
 
 inline void* object_from_header(NorrikExceptionHeader* header) { return header + 1; }
 inline NorrikExceptionHeader* header_from_object(void* object) {

@@ -166,10 +166,8 @@ const void* catch_type(const TableLayout& layout, int64_t filter) {
 
 }  // namespace
 
-extern "C" {
-
-bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
-                     NorrikHandler* handler) {
+bool nk::inspect_context_catch(const NorrikSjLjContext* context, const void* thrown_type,
+                               NorrikHandler* handler, const void** clause_type) {
   int32_t wanted = context->call_site;
   TableLayout layout;
   if (context->lsda == nullptr || wanted <= 0 || !read_layout(context->lsda, &layout))
@@ -200,10 +198,14 @@ bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
     if (!actions.ok) return false;
     if (filter == 0) {
       handler->needs_cleanup = 1;
-    } else if (filter > 0 && type_matches(thrown_type, catch_type(layout, filter))) {
-      handler->handler_found = 1;
-      handler->selector = static_cast<uint32_t>(filter);
-      return true;
+    } else if (filter > 0) {
+      const void* type = catch_type(layout, filter);
+      if (type_matches(thrown_type, type)) {
+        handler->handler_found = 1;
+        handler->selector = static_cast<uint32_t>(filter);
+        *clause_type = type;
+        return true;
+      }
     }
     if (displacement == 0) return false;
     actions.position = advance(displacement_at, uint64_t(displacement));
@@ -211,11 +213,8 @@ bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
   return false;
 }
 
-// The type of the clause a search chose, read again from the chosen frame's table.
-const void* catch_clause_type(const NorrikSjLjContext* context, uint32_t selector) {
-  TableLayout layout;
-  if (context->lsda == nullptr || !read_layout(context->lsda, &layout)) return nullptr;
-  return catch_type(layout, selector);
+extern "C" bool inspect_context(const NorrikSjLjContext* context, const void* thrown_type,
+                                NorrikHandler* handler) {
+  const void* clause_type;
+  return nk::inspect_context_catch(context, thrown_type, handler, &clause_type);
 }
-
-}  // extern "C"

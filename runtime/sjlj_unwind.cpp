@@ -39,11 +39,13 @@ namespace {
 [[noreturn]] void nk::raise_exception(NorrikExceptionHeader* header) {
   for (NorrikSjLjContext* context = gSjLjHead; context != nullptr; context = context->prev) {
     NorrikHandler handler{};
-    if (inspect_context(context, header->exception_type, &handler) && handler.handler_found) {
+    const void* clause_type = nullptr;
+    if (nk::inspect_context_catch(context, header->exception_type, &handler, &clause_type) &&
+        handler.handler_found) {
       header->handler_context = context;
       header->handler_landing_pad = handler.landing_pad;
       header->handler_selector = handler.selector;
-      header->pointer_catch = is_pointer_descriptor(catch_clause_type(context, handler.selector));
+      header->pointer_catch = is_pointer_descriptor(clause_type);
       continue_unwind(header);
     }
   }

@@ -58,11 +58,11 @@ const Shape kShapes[] = {
     {Entry::pointer_poll, kTraceInput, Result::i32, {{"state", Arg::pointer_state}}},
     {Entry::png_decode_file, kTracePng, Result::i32,
      {{"path", Arg::text}, {"info", Arg::image_info}}},
-    {Entry::font_load, kTraceFonts, Result::hex64, {{"font", Arg::hex64}, {"size", Arg::f32}}},
+    {Entry::font_load, kTraceFonts, Result::hex64, {{"font", Arg::text}, {"size", Arg::f32}}},
     {Entry::font_resize, kTraceFonts, Result::none, {{"font", Arg::hex64}, {"size", Arg::f32}}},
     {Entry::font_render, kTraceFonts, Result::i32,
-     {{"font", Arg::hex64}, {"text", Arg::text}, {"", Arg::i32}, {"", Arg::i32}, {"", Arg::i32},
-      {"alpha", Arg::u32}, {"info", Arg::image_info}}},
+     {{"font", Arg::hex64}, {"text", Arg::text}, {"red", Arg::i32}, {"green", Arg::i32},
+      {"blue", Arg::i32}, {"alpha", Arg::u32}, {"info", Arg::image_info}}},
     {Entry::font_free, kTraceFonts, Result::none, {{"font", Arg::hex64}}},
 };
 

@@ -178,6 +178,15 @@ TEST_F(DebugTools, TracedCallsMatchTheCallRecord) {
     uint32_t window = create("demo", 64, 48);
     // The seventh argument travels on the stack: the thunk must pass it on unchanged.
     publish(window, "demo", nullptr, 64, 48, 256, 0x336699);
+    // A float argument, and a record filled through the seventh argument.
+    auto* load = reinterpret_cast<uint64_t (*)(const char*, float)>(entry(Entry::font_load));
+    auto* render = reinterpret_cast<int32_t (*)(uint64_t, const char*, int32_t, int32_t, int32_t, int64_t,
+                                                void*)>(entry(Entry::font_render));
+    uint64_t font = load("DejaVu Sans Mono", 12.5f);
+    ASSERT_NE(font, 0u);
+    uint8_t record[24] = {};
+    EXPECT_NE(render(font, "Hi", 1, 2, 3, 255, record), 0);
+    release(reinterpret_cast<void*>(*reinterpret_cast<uint64_t*>(record)));
     // And calls the library makes as a program would.
     lib.function<size_t(const char*, size_t)>("nk_lua_write")("from the library\n", 17);
   }
@@ -203,6 +212,9 @@ TEST_F(DebugTools, TracedCallsMatchTheCallRecord) {
   EXPECT_NE(lines[5].find(", size=18}) = 1"), std::string::npos) << lines[5];
   EXPECT_NE(lines[7].find(", width=64, height=48, stride=256, background=0x336699) = "), std::string::npos)
       << lines[7];
+  EXPECT_TRUE(lines[8].starts_with(R"(font_load(font="DejaVu Sans Mono", size=12.5) = 0x)")) << lines[8];
+  EXPECT_TRUE(std::regex_match(lines[9], std::regex(R"(font_render\(font=0x[0-9a-f]+, text="Hi", red=1, green=2, blue=3, alpha=255, info=0x[0-9a-f]+ \{pixels=0x[0-9a-f]+, size=\d+, width=[1-9]\d*, height=[1-9]\d*\}\) = 1)")))
+      << lines[9];
   EXPECT_EQ(lines.back(), R"(console_write_line(text="from the library"))");
   for (const auto& line : lines) EXPECT_LE(line.size(), kMaxTraceLine);
 }
