@@ -1,11 +1,10 @@
-// The library's byte-at-a-time memory and string functions and its formatting engine on
-// nkhost, beside glibc doing the same work, in one run. Console output is measured with
-// the call record off, as nkhost run has it.
+// The library's formatting engine on nkhost, beside glibc doing the same work, in one run.
+// Console output is measured with the call record off, as nkhost run has it. The memory and
+// string functions have their own benchmark.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "bench/support/bench_machine.h"
@@ -14,28 +13,7 @@ namespace {
 
 using nk::bench::library;
 
-using Memcpy = void*(void*, const void*, size_t);
-using Strlen = size_t(const char*);
 using Snprintf = int(char*, size_t, const char*, ...);
-
-void copy(benchmark::State& state, Memcpy* memcpy_) {
-  std::string src(size_t(state.range(0)), 'x'), dst(src.size(), ' ');
-  for (auto _ : state) {
-    memcpy_(dst.data(), src.data(), src.size());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
-}
-void BM_Memcpy_Nkhost(benchmark::State& state) { copy(state, library().function<Memcpy>("memcpy")); }
-void BM_Memcpy_Linux(benchmark::State& state) { copy(state, std::memcpy); }
-
-void length(benchmark::State& state, Strlen* strlen_) {
-  std::string text(size_t(state.range(0)), 'x');
-  for (auto _ : state) benchmark::DoNotOptimize(strlen_(text.c_str()));
-  state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
-}
-void BM_Strlen_Nkhost(benchmark::State& state) { length(state, library().function<Strlen>("strlen")); }
-void BM_Strlen_Linux(benchmark::State& state) { length(state, std::strlen); }
 
 // A line as a prompt program prints it: text, integers and a number in fixed notation.
 void format(benchmark::State& state, Snprintf* snprintf_) {
@@ -59,10 +37,6 @@ void BM_ConsoleLine_Nkhost(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(line.size()));
 }
 
-BENCHMARK(BM_Memcpy_Nkhost)->Arg(64)->Arg(4096);
-BENCHMARK(BM_Memcpy_Linux)->Arg(64)->Arg(4096);
-BENCHMARK(BM_Strlen_Nkhost)->Arg(16)->Arg(1024);
-BENCHMARK(BM_Strlen_Linux)->Arg(16)->Arg(1024);
 BENCHMARK(BM_Snprintf_Nkhost);
 BENCHMARK(BM_Snprintf_Linux);
 BENCHMARK(BM_ConsoleLine_Nkhost)->Arg(80)->Arg(1000);

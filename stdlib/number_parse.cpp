@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 
+#include "stdlib/exact_scaling.h"
 #include "stdlib/float_bits.h"
 
 #pragma clang fp contract(off)
@@ -147,7 +148,7 @@ double significand(double v, int* exponent) {
 }
 
 // x * 2^k for any k, for 1 <= |x| < 4: exact while the result is a normal double, rounded
-// once when it overflows or becomes subnormal.
+// once more when it overflows or becomes subnormal.
 double scale_by_power_of_two(double x, int k) {
   if (k > 1023) {
     x *= nk::power_of_two(1023);
@@ -161,26 +162,22 @@ double scale_by_power_of_two(double x, int k) {
   return x * nk::power_of_two(k);
 }
 
-// r * 2^k, where r is the exact value r + rest rounded once. A subnormal result rounds r a
-// second time, to fewer bits; when r lies exactly halfway on that coarser grid, the second
-// rounding would go by evenness instead of by what the first one dropped, so r first moves
-// one unit toward it.
-double scaled_rounding_once(double r, double rest, int k) {  // 1 <= r < 4
-  int shift = 1075 + k;  // r * 2^shift: the result in halves of the smallest subnormal
-  if (k < -1022 && rest != 0 && shift >= -1) {
-    double z = r * nk::power_of_two(shift);
-    int64_t n = static_cast<int64_t>(z);
-    if (static_cast<double>(n) == z && (n & 1))
-      r = nk::double_from_bits(nk::bits_of(r) + (rest > 0 ? 1 : -1));
-  }
-  return scale_by_power_of_two(r, k);
+// Whether r.value + r.error (1 <= r.value < 4, good to about 2^-100) lies so near a halfway
+// point between two doubles that the rounding cannot be trusted: the error is then about half
+// a unit of r.value, or a quarter where the unit below a power of two is half as large.
+bool near_midpoint(Exact r) {
+  double unit = r.value >= 2.0 ? 0x1p-51 : 0x1p-52;
+  double off = r.error < 0 ? -r.error : r.error;
+  double tolerance = 0x1p-80;
+  auto near = [&](double target) { return off > target - tolerance && off < target + tolerance; };
+  return near(unit / 2) || near(unit / 4);
 }
 
-// v * 10^e for a positive finite v. Up to 10^22 the power is exact and one operation rounds
-// once. Beyond, the power is carried to about 106 bits and with its own exponent, and the
-// product or quotient is formed to as many bits before it is rounded once: the result is
-// v * 10^e correctly rounded, except within about 2^-100 of a halfway point, where it can be
-// one unit in the last place off.
+// v * 10^e for a positive finite v, correctly rounded. Up to 10^22 the power is exact and one
+// operation rounds once. Beyond, the power is carried to about 106 bits and with its own
+// exponent, and the product or quotient is formed to as many bits before it is rounded once;
+// near a halfway point, and where a subnormal result rounds a second time, the candidate is
+// settled exactly.
 double times_power_of_ten(double v, int e) {
   if (e >= 0 && e <= kExactPowers) return v * kPowersOfTen[e];
   if (e < 0 && e >= -kExactPowers) return v / kPowersOfTen[-e];
@@ -208,7 +205,9 @@ double times_power_of_ten(double v, int e) {
     }
   }
   Exact r = exact_sum(hi, lo);
-  return scaled_rounding_once(r.value, r.error, exponent);
+  double result = scale_by_power_of_two(r.value, exponent);
+  if (near_midpoint(r) || exponent < -1022) result = nk::nearest_scaled_by_power_of_ten(result, v, e);
+  return result;
 }
 
 // Exponents past this overflow or underflow every mantissa; the accumulator stops growing

@@ -1,76 +1,125 @@
-// Memory and string functions: plain byte loops, no locale. The compiler would turn these
+// String functions. strlen, strcmp and strncmp read sixteen bytes at a time where that is
+// safe (stdlib/byte_vectors.h); the rest are plain byte loops. The compiler would turn those
 // loops into calls to themselves; -fno-builtin is what keeps it from doing so.
 
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
-void* memcpy(void* dst, const void* src, size_t n) {
-  unsigned char* d = static_cast<unsigned char*>(dst);
-  const unsigned char* s = static_cast<const unsigned char*>(src);
-  for (size_t i = 0; i < n; ++i) d[i] = s[i];
-  return dst;
+#include "stdlib/byte_vectors.h"
+
+namespace {
+
+using nk::Bytes16;
+using Byte = unsigned char;
+
+// 0: not asked yet, 1: wide reads, 2: one byte at a time.
+unsigned char gReadMode;
+
+bool on_valgrind() {
+  volatile unsigned long request[6] = {0x1001, 0, 0, 0, 0, 0};  // RUNNING_ON_VALGRIND
+  unsigned long answer = 0;
+  __asm__ volatile(
+      "rolq $3, %%rdi; rolq $13, %%rdi; rolq $61, %%rdi; rolq $51, %%rdi; xchgq %%rbx, %%rbx"
+      : "+d"(answer)
+      : "a"(&request[0])
+      : "cc", "memory");
+  return answer != 0;
 }
 
-void* memmove(void* dst, const void* src, size_t n) {
-  if (n == 0 || dst == src) return dst;
-  unsigned char* d = static_cast<unsigned char*>(dst);
-  const unsigned char* s = static_cast<const unsigned char*>(src);
-  if (d < s) {
-    for (size_t i = 0; i < n; ++i) d[i] = s[i];
-  } else {
-    for (size_t i = n; i > 0; --i) d[i - 1] = s[i - 1];
+// For 16 bytes of a against b: a bit for each byte that differs or where a ends.
+unsigned stop_mask(const Byte* a, const Byte* b) {
+  Bytes16 x = nk::load(a);
+  Bytes16 same = _mm_cmpeq_epi8(x, nk::load(b));
+  return nk::zero_mask(_mm_min_epu8(same, x));  // 0 where they differ or x is 0
+}
+
+// The same for 64 bytes, as one mask of 64 bits.
+uint64_t stop_mask_64(const Byte* a, const Byte* b) {
+  uint64_t m = stop_mask(a, b);
+  m |= uint64_t{stop_mask(a + 16, b + 16)} << 16;
+  m |= uint64_t{stop_mask(a + 32, b + 32)} << 32;
+  return m | uint64_t{stop_mask(a + 48, b + 48)} << 48;
+}
+
+int difference_at(const Byte* a, const Byte* b, size_t i) { return a[i] - b[i]; }
+
+// Compares a and b from byte 0 up to limit positions; unaligned reads are kept within each
+// string's page, so near a page end it goes 16 or 1 byte at a time.
+int compare_strings(const Byte* a, const Byte* b, size_t limit) {
+  size_t i = 0;
+  while (i < limit) {
+    size_t room = nk::page_room(a + i) < nk::page_room(b + i) ? nk::page_room(a + i) : nk::page_room(b + i);
+    size_t left = limit - i;
+    if (room >= 64 && left >= 64) {
+      if (uint64_t m = stop_mask_64(a + i, b + i)) return difference_at(a, b, i + nk::lowest_bit(m));
+      i += 64;
+    } else if (room >= 16) {
+      unsigned m = stop_mask(a + i, b + i);
+      if (left < 16) m &= (1u << left) - 1;
+      if (m) return difference_at(a, b, i + nk::lowest_bit(m));
+      i += 16;
+    } else {
+      if (a[i] != b[i] || a[i] == 0) return difference_at(a, b, i);
+      ++i;
+    }
   }
-  return dst;
-}
-
-void* memset(void* dst, int c, size_t n) {
-  unsigned char* d = static_cast<unsigned char*>(dst);
-  for (size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(c);
-  return dst;
-}
-
-void bzero(void* dst, size_t n) { memset(dst, 0, n); }
-
-void __bzero(void* dst, size_t n) { memset(dst, 0, n); }
-
-int memcmp(const void* a, const void* b, size_t n) {
-  const unsigned char* x = static_cast<const unsigned char*>(a);
-  const unsigned char* y = static_cast<const unsigned char*>(b);
-  for (size_t i = 0; i < n; ++i)
-    if (x[i] != y[i]) return x[i] - y[i];
   return 0;
 }
 
-void* memchr(const void* s, int c, size_t n) {
-  const unsigned char* p = static_cast<const unsigned char*>(s);
-  for (size_t i = 0; i < n; ++i)
-    if (p[i] == static_cast<unsigned char>(c)) return const_cast<unsigned char*>(p + i);
-  return nullptr;
+}  // namespace
+
+bool nk::reads_checked_bytewise() {
+  if (gReadMode == 0) gReadMode = on_valgrind() ? 2 : 1;
+  return gReadMode == 2;
 }
 
+// Aligned groups of 16 up to a 64-byte boundary, then of 64.
 size_t strlen(const char* s) {
   if (s == nullptr) return 0;
-  size_t n = 0;
-  while (s[n]) ++n;
-  return n;
+  if (nk::reads_checked_bytewise()) {
+    size_t n = 0;
+    while (s[n]) ++n;
+    return n;
+  }
+  size_t offset = nk::address(s) & 15;
+  const char* group = s - offset;
+  unsigned m = nk::zero_mask(nk::load_aligned(group)) >> offset;
+  if (m) return nk::lowest_bit(m);
+  for (group += 16; nk::address(group) & 63; group += 16)
+    if ((m = nk::zero_mask(nk::load_aligned(group)))) return size_t(group - s) + nk::lowest_bit(m);
+  for (;; group += 64) {
+    Bytes16 a = nk::load_aligned(group), b = nk::load_aligned(group + 16);
+    Bytes16 c = nk::load_aligned(group + 32), d = nk::load_aligned(group + 48);
+    Bytes16 least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+    if (nk::zero_mask(least)) {
+      uint64_t all = nk::zero_mask(a) | uint64_t{nk::zero_mask(b)} << 16 |
+                     uint64_t{nk::zero_mask(c)} << 32 | uint64_t{nk::zero_mask(d)} << 48;
+      return size_t(group - s) + nk::lowest_bit(all);
+    }
+  }
 }
 
 int strcmp(const char* a, const char* b) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  while (*x && *x == *y) ++x, ++y;
-  return *x - *y;
+  const Byte* x = reinterpret_cast<const Byte*>(a);
+  const Byte* y = reinterpret_cast<const Byte*>(b);
+  if (nk::reads_checked_bytewise()) {
+    while (*x && *x == *y) ++x, ++y;
+    return *x - *y;
+  }
+  return compare_strings(x, y, SIZE_MAX);
 }
 
 int strncmp(const char* a, const char* b, size_t n) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  for (size_t i = 0; i < n; ++i) {
-    if (x[i] != y[i]) return x[i] - y[i];
-    if (x[i] == 0) return 0;
+  const Byte* x = reinterpret_cast<const Byte*>(a);
+  const Byte* y = reinterpret_cast<const Byte*>(b);
+  if (nk::reads_checked_bytewise()) {
+    for (size_t i = 0; i < n; ++i) {
+      if (x[i] != y[i]) return x[i] - y[i];
+      if (x[i] == 0) return 0;
+    }
+    return 0;
   }
-  return 0;
+  return compare_strings(x, y, n);
 }
 
 int strcoll(const char* a, const char* b) { return strcmp(a, b); }

@@ -1,6 +1,7 @@
 #pragma once
-// The one machine a benchmark process runs the library on, with the call record off as
-// nkhost run has it, so that the host's bookkeeping is not what gets measured.
+// The one machine a benchmark process runs the library on, with the call record and the
+// kept console lines off as nkhost run has them, so that the host's bookkeeping is not what
+// gets measured.
 
 #include <filesystem>
 #include <string>
@@ -10,7 +11,7 @@
 namespace nk::bench {
 
 inline sim::Machine& machine() {
-  static sim::Machine instance(sim::Machine::Options{.record_calls = false});
+  static sim::Machine instance(sim::Machine::Options{.record_calls = false, .console_lines = 0});
   return instance;
 }
 

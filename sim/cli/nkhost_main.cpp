@@ -20,6 +20,7 @@
 #include "sim/debug/symbolize.h"
 #include "sim/cli/window_options.h"
 #include "sim/loader/byte_reader.h"
+#include "sim/machine/guest_call.h"
 #include "sim/machine/machine.h"
 #include "sim/loader/macho_loader.h"
 #include "sim/loader/macho_summary.h"
@@ -73,9 +74,10 @@ constexpr std::string_view kUsage =
     "  --perf-map       write /tmp/perf-PID.map so that Linux perf names guest functions\n"
     "\n"
     "exit status: main's result; 64 usage error (also a bad --input script, or no desktop\n"
-    "for sdl); 66 the library or program could not be loaded; 71 nkhost could not set up\n"
-    "the machine's memory; 74 a frame or the recording could not be written;\n"
-    "134 the program halted (abort); 139 the program crashed.\n";
+    "for sdl); 66 the library or program could not be loaded; 70 internal error in nkhost\n"
+    "itself; 71 nkhost could not set up the machine's memory; 74 a frame or the recording\n"
+    "could not be written; 134 the program halted (abort); 139 the program crashed (or\n"
+    "returned without restoring a register the calling convention makes it keep).\n";
 
 struct RunOptions {
   fs::path program;
@@ -181,7 +183,7 @@ int run(const RunOptions& options) {
   std::optional<Machine> machine;
   try {
     machine.emplace(Machine::Options{.stdio_console = true, .record_calls = false,
-                                     .files = options.files,
+                                     .console_lines = 0, .files = options.files,
                                      .observe_host_calls = options.trace || options.profile});
   } catch (const std::exception& problem) {
     fprintf(stderr, "%s\n", problem.what());
@@ -194,6 +196,10 @@ int run(const RunOptions& options) {
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
     return kExitLoadFailed;
+  } catch (const ConventionBroken& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+    return kExitCrashed;
   }
   std::unique_ptr<WindowSession> window;
   try {
@@ -212,7 +218,14 @@ int run(const RunOptions& options) {
   if (options.trace) trace.emplace(STDERR_FILENO, *options.trace);
   std::optional<Profiler> profiler;
   if (options.profile) profiler.emplace(profile_fd);
-  int result = machine->run_main(*program);
+  int result;
+  try {
+    result = machine->run_main(*program);
+  } catch (const ConventionBroken& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: %s\n", problem.what());
+    result = kExitCrashed;
+  }
   profiler.reset();
   if (profile_fd >= 0) close(profile_fd);
   fflush(stdout);
@@ -255,10 +268,7 @@ int symbolize_command(const std::vector<std::string_view>& args) {
   return kExitLoadFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string_view> args(argv + 1, argv + argc);
+int dispatch(const std::vector<std::string_view>& args) {
   if (args.empty()) return usage_error("no command given");
   std::string_view command = args.front();
   std::vector<std::string_view> rest(args.begin() + 1, args.end());
@@ -288,3 +298,20 @@ int main(int argc, char** argv) {
   }
   return run(options);
 }
+
+}  // namespace
+
+// Anything nkhost did not foresee ends here, as its own failure rather than the program's.
+int main(int argc, char** argv) {
+  try {
+    return dispatch(std::vector<std::string_view>(argv + 1, argv + argc));
+  } catch (const std::exception& problem) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: internal error: %s\n", problem.what());
+  } catch (...) {
+    fflush(stdout);
+    fprintf(stderr, "nkhost: internal error: an unknown exception\n");
+  }
+  return kExitInternal;
+}
+

@@ -155,6 +155,13 @@ class Parser {
     if (section.type == kInitFuncOffsets)
       command.fail("has initialisers as offsets (__init_offsets), which nkhost does not run");
     if (section.type == kModInitFuncPointers) {
+      // nkhost reads these pointers from the loaded image, so they must be there to read.
+      if (!segment.mapped)
+        command.fail("section " + section.name + " lies in segment " + segment.name +
+                     ", which is not loaded");
+      if (!(segment.initprot & kProtRead))
+        command.fail("section " + section.name + " lies in segment " + segment.name +
+                     ", which is not readable");
       if (section.size % 8) command.fail("section " + section.name + " has a partial pointer");
       file_.initializers.push_back(std::move(section));
     }

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "sim/machine/machine_state.h"
 #include "sim/services/png.h"
@@ -159,29 +161,57 @@ uintptr_t address_of(F* function) {
   return reinterpret_cast<uintptr_t>(function);
 }
 
+// A failure inside nkhost cannot travel back through the program's frames: it is reported
+// as nkhost's own, with its own status, and the run ends there.
+[[noreturn]] void internal_error(Entry entry, const char* what) {
+  fflush(stdout);
+  fprintf(stderr, "nkhost: internal error in the %s service: %s\n", entry_name(entry), what);
+  _exit(kExitInternal);
+}
+
+template <Entry E, auto F>
+struct Guarded;
+template <Entry E, class R, class... A, R (*F)(A...)>
+struct Guarded<E, F> {
+  static R call(A... args) {
+    try {
+      return F(args...);
+    } catch (const std::exception& problem) {
+      internal_error(E, problem.what());
+    } catch (...) {
+      internal_error(E, "an unknown exception");
+    }
+  }
+};
+
+template <Entry E, auto F>
+HostService service() {
+  return {E, address_of(&Guarded<E, F>::call)};
+}
+
 const HostService kServices[] = {
-    {Entry::memory_allocate, address_of(memory_allocate)},
-    {Entry::memory_free, address_of(memory_free)},
-    {Entry::memory_reallocate, address_of(memory_reallocate)},
-    {Entry::console_write_line, address_of(console_write_line)},
-    {Entry::console_read_line, address_of(console_read_line)},
-    {Entry::file_stat, address_of(file_stat)},
-    {Entry::file_write, address_of(file_write)},
-    {Entry::file_delete, address_of(file_delete)},
-    {Entry::png_decode_file, address_of(png_decode_file)},
-    {Entry::font_load, address_of(font_load)},
-    {Entry::font_resize, address_of(font_resize)},
-    {Entry::font_render, address_of(font_render)},
-    {Entry::font_free, address_of(font_free)},
-    {Entry::window_create, address_of(window_create)},
-    {Entry::window_publish, address_of(window_publish)},
-    {Entry::window_query, address_of(window_query)},
-    {Entry::window_close, address_of(window_close)},
-    {Entry::window_destroy, address_of(window_destroy)},
-    {Entry::pointer_poll, address_of(pointer_poll)},
-    {Entry::display_info, address_of(display_info)},
-    {Entry::key_poll, address_of(key_poll)},
-    {Entry::frame_end, address_of(frame_end)},
+    service<Entry::memory_allocate, memory_allocate>(),
+    service<Entry::memory_free, memory_free>(),
+    service<Entry::memory_reallocate, memory_reallocate>(),
+    service<Entry::console_write_line, console_write_line>(),
+    service<Entry::console_read_line, console_read_line>(),
+    service<Entry::file_stat, file_stat>(),
+    service<Entry::file_write, file_write>(),
+    service<Entry::file_delete, file_delete>(),
+    service<Entry::png_decode_file, png_decode_file>(),
+    service<Entry::font_load, font_load>(),
+    service<Entry::font_resize, font_resize>(),
+    service<Entry::font_render, font_render>(),
+    service<Entry::font_free, font_free>(),
+    service<Entry::window_create, window_create>(),
+    service<Entry::window_publish, window_publish>(),
+    service<Entry::window_query, window_query>(),
+    service<Entry::window_close, window_close>(),
+    service<Entry::window_destroy, window_destroy>(),
+    service<Entry::pointer_poll, pointer_poll>(),
+    service<Entry::display_info, display_info>(),
+    service<Entry::key_poll, key_poll>(),
+    service<Entry::frame_end, frame_end>(),
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "sim/debug/host_call_hooks.h"
+#include "sim/machine/guest_call.h"
+#include "sim/machine/hex_text.h"
 #include "sim/machine/host_services.h"
 #include "sim/loader/macho_format.h"
 #include "sim/loader/macho_loader.h"
@@ -34,6 +36,7 @@ MachineCore::MachineCore(Machine::Options options_in)
   table.install(own);
   boot_map.set_default();
   console.use_stdio(options.stdio_console);
+  console.keep_lines(options.console_lines);
   if (!options.files.empty()) files.set_root(options.files);
 }
 
@@ -84,9 +87,10 @@ namespace {
 // Runs __mod_init_func entries as dyld would, with empty argument and environment lists.
 void run_initializers(const LoadedImage& image) {
   static char* empty_list[] = {nullptr};
-  using Initializer = void(int, char**, char**, char**, void*);
+  auto list = reinterpret_cast<uintptr_t>(empty_list);
   for (uint64_t function : image.initializers())
-    reinterpret_cast<Initializer*>(function)(0, empty_list, empty_list, empty_list, nullptr);
+    call_guest(function, {0, list, list, list, 0},
+               image.name() + ": initialiser " + hex_text(function - image.slide()));
 }
 
 Image& add_image(MachineCore& core, std::shared_ptr<const std::vector<uint8_t>> bytes,
@@ -129,8 +133,8 @@ int Machine::run_main(const Image& program) {
   auto entry = program.entry_point();
   if (!entry) throw LoadError(program.name() + ": has no entry point (LC_MAIN)");
   static char* empty_list[] = {nullptr};
-  using Main = int(int, char**, char**, char**);
-  return reinterpret_cast<Main*>(*entry)(0, empty_list, empty_list, empty_list);
+  auto list = reinterpret_cast<uintptr_t>(empty_list);
+  return static_cast<int>(call_guest(*entry, {0, list, list, list}, program.name() + ": main"));
 }
 
 }  // namespace nk::sim

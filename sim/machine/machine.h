@@ -23,6 +23,7 @@ namespace nk::sim {
 // Exit statuses of nkhost besides the program's own result.
 constexpr int kExitUsage = 64;       // bad command line
 constexpr int kExitLoadFailed = 66;  // the library or program could not be loaded
+constexpr int kExitInternal = 70;    // nkhost itself failed (EX_SOFTWARE)
 constexpr int kExitHalted = 134;     // the program halted (abort, terminate, ...)
 constexpr int kExitCrashed = 139;    // any other fault
 
@@ -31,6 +32,9 @@ class Machine {
   struct Options {
     bool stdio_console = false;  // print lines and read standard input, as nkhost run does
     bool record_calls = true;    // keep the call record (tests); off for nkhost run
+    // Lines written that console().lines() keeps (tests); 0 for none, as nkhost run has it,
+    // so that a long run prints in constant memory.
+    size_t console_lines = size_t(1) << 16;
     std::filesystem::path files;  // file store directory; empty: the current directory
     // Route host calls through the observer thunk, for the trace and the profiler.
     bool observe_host_calls = false;

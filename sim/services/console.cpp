@@ -1,5 +1,5 @@
-// The console service: lines written are kept (and printed in stdio mode); lines read come
-// from the test's script, then, in stdio mode, from standard input.
+// The console service: lines written are kept as far as asked (and printed in stdio mode);
+// lines read come from the test's script, then, in stdio mode, from standard input.
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,12 +31,21 @@ void Console::script(std::vector<std::string> input_lines) {
                  std::make_move_iterator(input_lines.end()));
 }
 void Console::use_stdio(bool on) { stdio_ = on; }
+void Console::keep_lines(size_t limit) { limit_ = limit; }
 const std::vector<std::string>& Console::lines() const { return lines_; }
-void Console::clear() { lines_.clear(); }
+void Console::clear() {
+  lines_.clear();
+  warned_ = false;
+}
 
 void Console::write_line(const char* text) {
   if (!text) text = "";
-  lines_.emplace_back(text);
+  if (lines_.size() < limit_) {
+    lines_.emplace_back(text);
+  } else if (limit_ && !warned_) {
+    warned_ = true;
+    fprintf(stderr, "nkhost: %zu console lines kept; later lines are not kept\n", limit_);
+  }
   if (stdio_) {
     // Flushed at once, so output shows as it happens even when stdout is a pipe.
     fputs(text, stdout);

@@ -14,7 +14,9 @@ class Console {
  public:
   void script(std::vector<std::string> input_lines);  // read_line answers 0 when they run out
   void use_stdio(bool on);
-  const std::vector<std::string>& lines() const;  // every line written, in order
+  // Lines written are kept up to limit (one warning when more arrive); 0 keeps none.
+  void keep_lines(size_t limit);
+  const std::vector<std::string>& lines() const;  // the lines written and kept, in order
   void clear();
 
   // The console service as the library calls it. read_line stores at most capacity - 1
@@ -26,6 +28,8 @@ class Console {
   std::vector<std::string> lines_;
   std::deque<std::string> script_;
   bool stdio_ = false;
+  size_t limit_ = 0;
+  bool warned_ = false;
 };
 
 }  // namespace nk::sim

@@ -232,9 +232,8 @@ TEST_F(NumberParseTest, StrtodAgreesWithTheCLibrary) {
   // An exact mantissa times an exact power of ten rounds once.
   for (int i = 0; i < 100000; ++i)
     if (!compare(texts.make(texts.count(1, 15), 0, true, -22, 22), 0, nullptr)) break;
-  // With a wider exponent the power is carried to about 106 bits: an exact mantissa comes
-  // out correctly rounded (short of products within 2^-100 of a halfway point, which these
-  // inputs do not reach); a mantissa with a fraction brings its own two roundings.
+  // With a wider exponent an exact mantissa comes out correctly rounded; a mantissa with a
+  // fraction brings its own two roundings.
   uint64_t worst_integer = 0, worst_fraction = 0;
   for (int i = 0; i < 200000; ++i)
     if (!compare(texts.make(texts.count(1, 15), 0, true), 0, &worst_integer)) break;
@@ -272,6 +271,39 @@ TEST_F(NumberParseTest, PowerOfTenRoundsTheMantissaOnce) {
     std::string text = mantissa + "e" + std::to_string(e);
     ASSERT_EQ(bits(strtod(text.c_str(), nullptr)), bits(std::strtod(reference_text.c_str(), nullptr)))
         << text;
+  }
+}
+
+// Products that land at or next to a halfway point between two doubles, where anything short
+// of exact arithmetic picks the wrong neighbour. Their mantissas are exact integers, so the C
+// library's correctly rounded reading of the same text is the exact reference.
+TEST_F(NumberParseTest, PowerOfTenIsExactNearHalfwayPoints) {
+  const char* hard[] = {
+      // Classic inputs that a double-double product gets one unit wrong.
+      "231010996856685e-073", "609610927149051e-255", "3743626360493413e-165",
+      // Paxson's hard cases for 53 bits.
+      "5e-20", "67e+14", "985e+15", "7693e-42", "55895e-16", "996622e-44", "7038531e-32",
+      "60419369e-46", "702990899e-20", "6930161142e-48", "25933168707e+13",
+      "596428896559e+20", "3e-23", "57e+18", "789e-35", "2539e-18", "76173e+28",
+      "887745e-11", "5382571e-37", "82381273e-35", "750486563e-38", "3752432815e-39",
+      "75224575729e-45", "459926601011e+15",
+      // 10^23 = 5^23 * 2^23, and 5^23 has 54 bits: exactly halfway, ties go to even.
+      "1e23", "2e23", "4e23", "1024e23", "4503599627370496e23", "3e23", "9e23",
+      // Around the largest double and into the subnormals.
+      "1797693134862315e293", "1797693134862316e293", "2225073858507201e-323",
+      "2225073858507202e-323", "2470328229206232e-339", "2470328229206233e-339",
+      "4940656458412465e-339", "1e-324", "3e-324", "7e-324"};
+  for (const char* text : hard)
+    EXPECT_EQ(bits(strtod(text, nullptr)), bits(std::strtod(text, nullptr))) << text;
+
+  // Integer mantissas up to 2^53 with every exponent that leaves the exact powers.
+  std::mt19937_64 random(11);
+  for (int i = 0; i < 100000; ++i) {
+    uint64_t mantissa = random() >> (11 + random() % 50);
+    int e = static_cast<int>(random() % 700) - 350;
+    if (e >= -22 && e <= 22) continue;
+    std::string text = std::to_string(mantissa) + "e" + std::to_string(e);
+    ASSERT_EQ(bits(strtod(text.c_str(), nullptr)), bits(std::strtod(text.c_str(), nullptr))) << text;
   }
 }
 

@@ -1,7 +1,12 @@
 // Memory and string functions of the shipped library.
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "support/library_test.h"
@@ -9,6 +14,33 @@
 namespace {
 
 using nk::test::GuardedBuffer;
+
+// One read-write page between two inaccessible ones: a read or write that strays from an
+// object placed at either edge faults.
+class GuardedPage {
+ public:
+  GuardedPage() {
+    size_ = size_t(sysconf(_SC_PAGESIZE));
+    base_ = static_cast<unsigned char*>(
+        mmap(nullptr, 3 * size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(base_ + size_, size_, PROT_READ | PROT_WRITE);
+  }
+  ~GuardedPage() { munmap(base_, 3 * size_); }
+  GuardedPage(const GuardedPage&) = delete;
+  GuardedPage& operator=(const GuardedPage&) = delete;
+  unsigned char* start() { return base_ + size_; }
+  unsigned char* end() { return base_ + 2 * size_; }
+  size_t size() const { return size_; }
+
+ private:
+  unsigned char* base_;
+  size_t size_;
+};
+
+// Contents that make every byte position interesting: mostly one letter, with a few others.
+void fill(unsigned char* p, size_t n, std::mt19937& random) {
+  for (size_t i = 0; i < n; ++i) p[i] = random() % 8 ? 'a' : static_cast<unsigned char>(0x80 + random() % 100);
+}
 
 class String : public nk::test::LibraryTest {
  protected:
@@ -125,6 +157,101 @@ TEST_F(String, Searches) {
   EXPECT_EQ(strstr_(h, "b"), h + 2);
   const char* retry = "abcabd";
   EXPECT_EQ(strstr_(retry, "abd"), retry + 3);
+}
+
+// Every length up to a few hundred bytes at every alignment, with the object against an
+// inaccessible page on either side: results as the byte loops give them, nothing read or
+// written outside.
+TEST_F(String, WideReadsStayInsideTheirPages) {
+  GuardedPage one, two;
+  std::mt19937 random(7);
+  for (size_t n = 0; n <= 300; ++n) {
+    for (size_t edge = 0; edge < 2 * 16; ++edge) {
+      // The object starts edge bytes into the page, or ends (edge - 16) bytes before its end.
+      size_t offset = edge < 16 ? edge : one.size() - n - (edge - 16);
+      unsigned char* a = one.start() + offset;
+      unsigned char* b = two.start() + (edge < 16 ? (edge * 7) % 16 : two.size() - n - (edge * 5) % 16);
+      fill(a, n, random);
+      std::memcpy(b, a, n);
+      size_t at = n ? random() % n : 0;
+      SCOPED_TRACE(testing::Message() << "n " << n << ", edge " << edge << ", at " << at);
+
+      EXPECT_EQ(memchr_(a, 'b', n), nullptr);
+      EXPECT_EQ(memcmp_(a, b, n), 0);
+      if (n == 0) continue;
+      a[at] = 'b';
+      EXPECT_EQ(memchr_(a, 'b' + 256, n), a + at);
+      EXPECT_EQ(memchr_(a, 'b', at), nullptr);
+      EXPECT_EQ(memcmp_(a, b, n), 'b' - b[at]);
+      b[at] = a[at];
+
+      // Strings: the last byte is the NUL, and they differ at one place before it.
+      a[n - 1] = b[n - 1] = 0;
+      const char* x = reinterpret_cast<char*>(a);
+      const char* y = reinterpret_cast<char*>(b);
+      EXPECT_EQ(strlen_(x), n - 1);
+      EXPECT_EQ(strcmp_(x, y), 0);
+      EXPECT_EQ(strncmp_(x, y, n + 100), 0);
+      if (n == 1) continue;
+      at %= n - 1;
+      b[at] ^= 0x40;
+      int expected = a[at] - b[at];
+      EXPECT_EQ(strcmp_(x, y), expected);
+      EXPECT_EQ(strcmp_(y, x), -expected);
+      EXPECT_EQ(strncmp_(x, y, n), expected);
+      EXPECT_EQ(strncmp_(x, y, at), 0);
+      if (edge < 16) {  // y one byte longer than x: they differ at x's end
+        b[at] = a[at];
+        b[n - 1] = 'q';
+        b[n] = 0;
+        EXPECT_EQ(strcmp_(x, y), -'q');
+      }
+    }
+  }
+}
+
+TEST_F(String, WideWritesStayInsideTheirObjects) {
+  GuardedPage page;
+  std::mt19937 random(8);
+  std::vector<unsigned char> before(page.size()), expected(page.size());
+  auto page_is = [&](const std::vector<unsigned char>& bytes) {
+    return std::memcmp(bytes.data(), page.start(), page.size()) == 0;
+  };
+  for (size_t n = 0; n <= 300; ++n) {
+    fill(before.data(), before.size(), random);
+    for (size_t d_align = 0; d_align < 16; ++d_align) {
+      for (size_t s_align = 0; s_align < 16; ++s_align) {
+        std::memcpy(page.start(), before.data(), page.size());
+        unsigned char* d = page.end() - n - d_align;  // ends against the page after
+        unsigned char* s = page.start() + s_align;    // starts against the page before
+        SCOPED_TRACE(testing::Message() << "n " << n << ", d " << d_align << ", s " << s_align);
+
+        expected = before;
+        std::memmove(expected.data() + (d - page.start()), expected.data() + s_align, n);
+        EXPECT_EQ(memcpy_(d, s, n), d);
+        EXPECT_TRUE(page_is(expected));
+
+        std::memcpy(page.start(), before.data(), page.size());
+        EXPECT_EQ(memset_(d, int(0x100 + s_align), n), d);
+        expected = before;
+        std::memset(expected.data() + (d - page.start()), int(s_align), n);
+        EXPECT_TRUE(page_is(expected));
+
+        // Overlapping moves, both ways, by every distance up to 16.
+        size_t shift = 1 + (n + d_align + s_align) % 16;
+        unsigned char* low = page.start() + s_align;
+        for (bool up : {true, false}) {
+          std::memcpy(page.start(), before.data(), page.size());
+          expected = before;
+          unsigned char* to = up ? low + shift : low;
+          unsigned char* from = up ? low : low + shift;
+          std::memmove(expected.data() + (to - page.start()), expected.data() + (from - page.start()), n);
+          EXPECT_EQ(memmove_(to, from, n), to);
+          EXPECT_TRUE(page_is(expected)) << up;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(String, StrdupCopiesThroughMalloc) {

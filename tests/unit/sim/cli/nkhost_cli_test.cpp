@@ -68,6 +68,7 @@ TEST_F(NkhostCommand, HelpAndVersion) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: nkhost run PROGRAM [--files DIR] [--library PATH]"), std::string::npos);
   EXPECT_NE(help.out.find("134 the program halted"), std::string::npos);
+  EXPECT_NE(help.out.find("70 internal error in nkhost"), std::string::npos);
   Outcome version = run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(version.out.starts_with("nkhost ")) << version.out;
@@ -147,6 +148,13 @@ TEST_F(NkhostCommand, HaltsAndCrashesHaveTheirOwnStatus) {
   EXPECT_NE(crashed.err.find("crashed: invalid memory access writing at address 0x10"), std::string::npos)
       << crashed.err;
   EXPECT_NE(crashed.err.find(" main+0x"), std::string::npos) << crashed.err;
+}
+
+TEST_F(NkhostCommand, AProgramThatBreaksTheCallingConventionIsReported) {
+  Outcome broken = run_guest("convention_breaker");
+  EXPECT_EQ(broken.status, nk::sim::kExitCrashed);
+  EXPECT_NE(broken.err.find("nkhost: guest_convention_breaker: main returned without restoring rbx, r12"),
+            std::string::npos) << broken.err;
 }
 
 TEST_F(NkhostCommand, InfoDescribesAFile) {

@@ -182,6 +182,16 @@ TEST_F(Loader, RunsInitialisersBeforeMainButOnlyCode) {
   std::memcpy(&section_address, &b[at + 32], 8);
   put64(b, get32(b, at + 48), section_address);
   EXPECT_NE(program_error(b).find("prog: initialiser 0x"), std::string::npos) << program_error(b);
+
+  // The segment that holds the initialiser pointers is not readable, or not loaded at all.
+  b = read_file(guest_path("loader_init"));
+  size_t data_const = find_segment(b, "__DATA_CONST");
+  put32(b, data_const + 60, 0);  // initprot
+  EXPECT_NE(program_error(b).find("section __mod_init_func lies in segment __DATA_CONST, which is not readable"),
+            std::string::npos) << program_error(b);
+  put64(b, data_const + 48, 0);  // filesize
+  EXPECT_NE(program_error(b).find("lies in segment __DATA_CONST, which is not loaded"), std::string::npos)
+      << program_error(b);
 }
 
 TEST_F(Loader, ProgramsNeedTheirLibrary) {
