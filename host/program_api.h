@@ -56,12 +56,21 @@ extern "C" bool nk_program_api_field_ready(const volatile NkBaremetalProgramApi*
 
 namespace nk {
 
+// The same rule, inline for the calls on every allocation.
+inline bool field_ready(const volatile NkBaremetalProgramApi* table, uint32_t offset) {
+  if (table == nullptr) return false;
+  uint32_t size = table->size;
+  // Widened so that an offset near the top of the 32-bit range cannot wrap past the size.
+  return table->magic == kProgramApiMagic && table->version != 0 && size >= 12 &&
+         uint64_t{size} >= uint64_t{offset} + 4;
+}
+
 // The host's function at `entry`, typed as F, or null when the table does not provide it.
 template <class F>
 inline F* host_entry(HostEntry entry) {
   const volatile NkBaremetalProgramApi* table = program_api();
   uint32_t offset = static_cast<uint32_t>(entry);
-  if (!nk_program_api_field_ready(table, offset)) return nullptr;
+  if (!field_ready(table, offset)) return nullptr;
   uint32_t address =
       *reinterpret_cast<const volatile uint32_t*>(reinterpret_cast<uintptr_t>(table) + offset);
   return reinterpret_cast<F*>(static_cast<uintptr_t>(address));

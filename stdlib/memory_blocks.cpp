@@ -15,7 +15,7 @@ using Byte = unsigned char;
 
 // Blocks of at most 128 bytes are read whole before any byte is written, so they may
 // overlap in either direction.
-void copy_small(Byte* d, const Byte* s, size_t n) {
+[[gnu::always_inline]] inline void copy_small(Byte* d, const Byte* s, size_t n) {
   if (n >= 16) {
     if (n <= 32) {
       Bytes16 a = load(s), b = load(s + n - 16);
@@ -58,10 +58,24 @@ void copy_small(Byte* d, const Byte* s, size_t n) {
 
 constexpr size_t kSmall = 128;
 
+// From here on the processor's string moves outrun the loops below.
+constexpr size_t kStringMove = 4096;
+
+// n bytes forward, one at a time as the instruction defines it; correct when d lies below s
+// or the blocks do not overlap.
+void move_bytes(Byte* d, const Byte* s, size_t n) {
+  __asm__ volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(n) : : "memory");
+}
+
+void store_bytes(Byte* d, Byte c, size_t n) {
+  __asm__ volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(c) : "memory");
+}
+
 // n > kSmall; correct when d lies below s or the blocks do not overlap. The first 16 and the
 // last 64 bytes are read up front and written last; in between, stores are aligned and each
 // group is read before it is written, ahead of every store that could reach it.
 void copy_forward(Byte* d, const Byte* s, size_t n) {
+  if (n >= kStringMove) return move_bytes(d, s, n);
   Bytes16 head = load(s);
   Bytes16 t0 = load(s + n - 64), t1 = load(s + n - 48), t2 = load(s + n - 32), t3 = load(s + n - 16);
   size_t skip = 16 - (nk::address(d) & 15);
@@ -172,6 +186,10 @@ void* memset(void* dst, int c, size_t n) {
     } else if (n == 1) {
       *d = static_cast<Byte>(c);
     }
+    return dst;
+  }
+  if (n >= kStringMove) {
+    store_bytes(d, static_cast<Byte>(c), n);
     return dst;
   }
   Bytes16 v = _mm_set1_epi8(static_cast<char>(c));

@@ -33,31 +33,24 @@ unsigned stop_mask(const Byte* a, const Byte* b) {
   return nk::zero_mask(_mm_min_epu8(same, x));  // 0 where they differ or x is 0
 }
 
-// The same for 64 bytes, as one mask of 64 bits.
-uint64_t stop_mask_64(const Byte* a, const Byte* b) {
-  uint64_t m = stop_mask(a, b);
-  m |= uint64_t{stop_mask(a + 16, b + 16)} << 16;
-  m |= uint64_t{stop_mask(a + 32, b + 32)} << 32;
-  return m | uint64_t{stop_mask(a + 48, b + 48)} << 48;
-}
-
 int difference_at(const Byte* a, const Byte* b, size_t i) { return a[i] - b[i]; }
 
-// Compares a and b from byte 0 up to limit positions; unaligned reads are kept within each
-// string's page, so near a page end it goes 16 or 1 byte at a time.
+size_t smaller(size_t x, size_t y) { return x < y ? x : y; }
+
+// Compares a and b from byte 0 up to limit positions. Unaligned reads of 16 are kept within
+// each string's page: a tight loop runs while both pages have room, and near a page end the
+// comparison goes one byte at a time.
 int compare_strings(const Byte* a, const Byte* b, size_t limit) {
   size_t i = 0;
   while (i < limit) {
-    size_t room = nk::page_room(a + i) < nk::page_room(b + i) ? nk::page_room(a + i) : nk::page_room(b + i);
+    size_t room = smaller(nk::page_room(a + i), nk::page_room(b + i));
     size_t left = limit - i;
-    if (room >= 64 && left >= 64) {
-      if (uint64_t m = stop_mask_64(a + i, b + i)) return difference_at(a, b, i + nk::lowest_bit(m));
-      i += 64;
+    if (room >= 16 && left >= 16) {
+      for (size_t stop = i + smaller(room, left) / 16 * 16; i < stop; i += 16)
+        if (unsigned m = stop_mask(a + i, b + i)) return difference_at(a, b, i + nk::lowest_bit(m));
     } else if (room >= 16) {
-      unsigned m = stop_mask(a + i, b + i);
-      if (left < 16) m &= (1u << left) - 1;
-      if (m) return difference_at(a, b, i + nk::lowest_bit(m));
-      i += 16;
+      unsigned m = stop_mask(a + i, b + i) & ((1u << left) - 1);
+      return m ? difference_at(a, b, i + nk::lowest_bit(m)) : 0;
     } else {
       if (a[i] != b[i] || a[i] == 0) return difference_at(a, b, i);
       ++i;

@@ -13,10 +13,7 @@ namespace {
 constexpr uint64_t kPreferredArena = 0x80000000;
 constexpr uint64_t kArenaSize = uint64_t(1) << 30;
 constexpr uint64_t kMinimumArena = uint64_t(64) << 20;
-constexpr uint32_t kPage = 64 << 10;
-constexpr uint32_t kGranule = 16;
 constexpr uint32_t kMaxSmall = 32 << 10;
-constexpr uint8_t kLargeHead = 0xFE, kLargeTail = 0xFF;
 
 // Sixteen-byte steps up to 128, then four steps per power of two up to kMaxSmall: at most
 // a quarter of a block is slack.
@@ -144,23 +141,23 @@ void* HostAllocator::carve_large(uint64_t size) {
   return at(*first * kPage);
 }
 
-void* HostAllocator::allocate(uint64_t size) {
+void* HostAllocator::allocate_any(uint64_t size) {
   if (size >= arena_.size()) return nullptr;
   uint64_t room = size + redzone_;
   void* block = room <= kMaxSmall ? carve_small(class_of(room)) : carve_large(room);
   if (!block) return nullptr;
   auto offset = static_cast<uint32_t>(static_cast<uint8_t*>(block) - arena_.data());
   size_of_[offset / kGranule] = static_cast<uint32_t>(size + 1);
-  valgrind_block_allocated(block, size);
+  if (redzone_) valgrind_block_allocated(block, size);
   return block;
 }
 
-std::optional<uint64_t> HostAllocator::release(void* block) {
+std::optional<uint64_t> HostAllocator::release_any(void* block) {
   auto offset = offset_of(block);
   if (!offset) return std::nullopt;
   uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
-  valgrind_block_freed(block);
+  if (redzone_) valgrind_block_freed(block);
   uint32_t page = *offset / kPage;
   if (page_class_[page] == kLargeHead) {
     uint32_t count = run_length_[page];
@@ -184,7 +181,7 @@ void* HostAllocator::reallocate(void* block, uint64_t size) {
                   : room <= kMaxSmall && class_of(room) + 1 == kind;
   if (fits) {
     size_of_[*offset / kGranule] = static_cast<uint32_t>(size + 1);
-    valgrind_block_resized(block, old_size, size);
+    if (redzone_) valgrind_block_resized(block, old_size, size);
     return block;
   }
   void* moved = allocate(size);
