@@ -13,6 +13,7 @@
 #include "sim/loader/macho_fixups.h"
 #include "sim/loader/macho_format.h"
 #include "sim/services/valgrind_hooks.h"
+#include "sim/services/printable.h"
 
 namespace nk::sim {
 namespace {
@@ -145,7 +146,7 @@ class Loader {
     }
     if (address) return *address;
     if (weak_import) return 0;
-    throw LoadError(request_.display + ": undefined symbol " + std::string(c_name(symbol)) +
+    throw LoadError(request_.display + ": undefined symbol " + printable(c_name(symbol)) +
                     " (expected from " + from + ")");
   }
 

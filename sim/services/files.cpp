@@ -17,6 +17,7 @@
 
 #include "sim/services/memory.h"
 #include "sim/services/printable.h"
+#include "sim/services/valgrind_hooks.h"
 
 namespace nk::sim {
 namespace {
@@ -114,6 +115,11 @@ void FileStore::set_root(const fs::path& directory) {
   root_ = error ? fs::absolute(directory).lexically_normal() : canonical;
 }
 
+FileStore::~FileStore() {
+  for (const auto& [path, copies] : copies_)
+    for (const Copy& copy : copies) memory_.release(copy.block);
+}
+
 const fs::path& FileStore::root() const { return root_; }
 
 std::optional<fs::path> FileStore::resolve(const char* name, const char* service) const {
@@ -197,6 +203,7 @@ bool FileStore::make_room(uint64_t size) {
     for (uint64_t at = 0; at + 8 <= bytes; at += 8) {
       uint64_t word;
       std::memcpy(&word, block + at, 8);
+      valgrind_defined(&word, sizeof word);  // a word never written is a value like any other
       auto it = std::upper_bound(kept.begin(), kept.end(), word,
                                  [](uint64_t value, const Kept& k) { return value < k.start; });
       if (it != kept.begin() && word < std::prev(it)->end) std::prev(it)->referenced = true;

@@ -48,6 +48,9 @@ class FileStore {
   const std::filesystem::path& root() const;
 
   explicit FileStore(HostMemory& memory);
+  ~FileStore();
+  FileStore(const FileStore&) = delete;
+  FileStore& operator=(const FileStore&) = delete;
   // The file services as the library calls them; info is the 12-byte file record.
   int32_t stat(const char* name, void* info);
   int32_t write(const char* name, const void* data, uint32_t size);

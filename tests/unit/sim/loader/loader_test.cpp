@@ -209,6 +209,11 @@ TEST_F(Loader, AMissingSymbolIsAnErrorUnlessItsImportIsWeak) {
   ASSERT_GT(rename_symbol(missing, "_strlen", "_strlex"), 0);
   EXPECT_EQ(program_error(missing),
             "prog: undefined symbol strlex (expected from /lib/OrvaneWindow.dylib)");
+  // A name from the program is printed with its control bytes escaped.
+  Bytes forged = program;
+  ASSERT_GT(rename_symbol(forged, "_strlen", "_s\x1b[2J\n"), 0);
+  EXPECT_EQ(program_error(forged),
+            "prog: undefined symbol s\\x1B[2J\\n (expected from /lib/OrvaneWindow.dylib)");
 
   // The same import marked weak (the flags of SET_SYMBOL_TRAILING_FLAGS) binds to null.
   Bytes weak = missing;
