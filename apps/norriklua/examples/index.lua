@@ -13,21 +13,21 @@ print("  files: notes.txt says '" .. io.open("notes.txt"):read("l") .. "'")
 local ok, err = pcall(error, "caught")
 print("  errors: pcall gives " .. tostring(ok) .. ", '" .. err .. "'")
 
--- An animation: a ball bouncing in a 64 x 40 image, shown in a window when there is one
+-- An animation: a ball bouncing in a 160 x 100 image, shown in a window when there is one
 -- (frames are saved with --frames DIR on a headless host), else drawn here in text.
-local W, H = 64, 40
+local W, H = 160, 100
 local function frame(t)
   local img = nk.image(W, H, 20, 24, 48)
-  img:fill(0, H - 4, W, 4, 90, 160, 90)
-  local x = math.floor((W - 8) * (0.5 + 0.5 * math.sin(t / 5)))
-  local y = math.floor((H - 12) * math.abs(math.cos(t / 4)))
-  img:fill(x, y, 8, 8, 240, 200, 60)
+  img:fill(0, H - 8, W, 8, 90, 160, 90)
+  local x = math.floor((W - 16) * (0.5 + 0.5 * math.sin(t / 5)))
+  local y = 20 + math.floor((H - 44) * math.abs(math.cos(t / 4)))
+  img:fill(x, y, 16, 16, 240, 200, 60)
   return img
 end
 
 local window = nk.window("NorrikLua demo", 320, 200)
 if window then
-  local font = nk.font(nil, 14)
+  local font = nk.font(nil, 12)
   for t = 0, 59 do
     if window:shouldclose() then break end
     local img = frame(t)
@@ -43,9 +43,9 @@ if window then
 else
   local shades = " .:-=+*#%@"
   local img = frame(7)
-  for row = 0, H - 1, 4 do
+  for row = 0, H - 1, 8 do
     local line = {}
-    for col = 0, W - 1, 2 do
+    for col = 0, W - 1, 4 do
       local r, g, b = img:get(col, row)
       local level = (r + g + b) // 3
       line[#line + 1] = shades:sub(level * #shades // 256 + 1, level * #shades // 256 + 1)
