@@ -20,10 +20,11 @@ set(NORRIK_CXX_FLAGS -std=c++17 -nostdinc++ -fexceptions)
 set(NORRIK_C_FLAGS -std=c11)
 set(NORRIK_LINK_FLAGS -arch x86_64 -platform_version macos 11.0 11.0)
 
-# norrik_compile(<out-var> SUBDIR <dir> SOURCES <files...> [FLAGS <extra flags...>])
-# Compiles each source for the platform; the object paths go to <out-var>.
+# norrik_compile(<out-var> SUBDIR <dir> SOURCES <files...> [AS_CXX] [FLAGS <extra flags...>])
+# Compiles each source for the platform; the object paths go to <out-var>. AS_CXX compiles
+# C sources as C++ (Lua, whose errors are then C++ exceptions).
 function(norrik_compile out_var)
-  cmake_parse_arguments(A "" "SUBDIR" "SOURCES;FLAGS" ${ARGN})
+  cmake_parse_arguments(A "AS_CXX" "SUBDIR" "SOURCES;FLAGS" ${ARGN})
   set(objects)
   foreach(src IN LISTS A_SOURCES)
     get_filename_component(abs ${src} ABSOLUTE)
@@ -33,6 +34,8 @@ function(norrik_compile out_var)
     get_filename_component(ext ${src} LAST_EXT)
     if(ext STREQUAL ".cpp")
       set(lang_flags ${NORRIK_CXX_FLAGS})
+    elseif(ext STREQUAL ".c" AND A_AS_CXX)
+      set(lang_flags -x c++ ${NORRIK_CXX_FLAGS})
     elseif(ext STREQUAL ".c")
       set(lang_flags ${NORRIK_C_FLAGS})
     else()
@@ -51,16 +54,19 @@ function(norrik_compile out_var)
   set(${out_var} ${objects} PARENT_SCOPE)
 endfunction()
 
-# norrik_add_program(<name> SOURCES <files...> [LIBRARY <dylib>] [FLAGS <extra flags...>])
-# Builds a program for the platform, linked against the library. The output is
+# norrik_add_program(<name> SOURCES <files...> [OBJECTS <objects...>] [LIBRARY <dylib>]
+#                    [FLAGS <extra flags...>])
+# Builds a program for the platform, linked against the library, with any objects already
+# compiled by norrik_compile. The output is
 # ${CMAKE_CURRENT_BINARY_DIR}/bin/<name> (Ninja keeps <dir>/<name> for the target itself);
 # the custom target is called <name>.
 function(norrik_add_program name)
-  cmake_parse_arguments(A "" "LIBRARY" "SOURCES;FLAGS" ${ARGN})
+  cmake_parse_arguments(A "" "LIBRARY" "SOURCES;OBJECTS;FLAGS" ${ARGN})
   if(NOT A_LIBRARY)
     set(A_LIBRARY ${NORRIK_LIBRARY})
   endif()
   norrik_compile(objects SUBDIR programs/${name} SOURCES ${A_SOURCES} FLAGS ${A_FLAGS})
+  list(APPEND objects ${A_OBJECTS})
   set(out ${CMAKE_CURRENT_BINARY_DIR}/bin/${name})
   # Imports are bound when the program is loaded, so dyld_stub_binder is never called.
   add_custom_command(OUTPUT ${out}

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -37,6 +39,7 @@ constexpr std::string_view kUsage =
     "                          [--frames DIR] [--input FILE] [--record FILE]\n"
     "                          [--exit-after-frames N] [--display WxH] [--fps N]\n"
     "                          [--trace[=GROUPS]] [--profile FILE] [--perf-map]\n"
+    "                          [--memory-limit BYTES] [--memory-report]\n"
     "       nkhost info FILE [--symbols]\n"
     "       nkhost symbolize FILE ADDRESS...\n"
     "       nkhost --help | --version\n"
@@ -72,6 +75,9 @@ constexpr std::string_view kUsage =
     "  --profile FILE   sample the program's stacks and write them to FILE as folded\n"
     "                   stacks (the input of flame-graph tools)\n"
     "  --perf-map       write /tmp/perf-PID.map so that Linux perf names guest functions\n"
+    "  --memory-limit BYTES  the program's memory requests fail beyond this many live\n"
+    "                   bytes (out-of-memory tests)\n"
+    "  --memory-report  the memory service's counters on standard error at the end\n"
     "\n"
     "exit status: main's result; 64 usage error (also a bad --input script, or no desktop\n"
     "for sdl); 66 the library or program could not be loaded; 70 internal error in nkhost\n"
@@ -87,6 +93,8 @@ struct RunOptions {
   std::optional<unsigned> trace;  // the groups traced
   std::optional<fs::path> profile;
   bool perf_map = false;
+  uint64_t memory_limit = 0;
+  bool memory_report = false;
 };
 
 struct UsageError {
@@ -137,6 +145,14 @@ RunOptions parse_run(const std::vector<std::string_view>& args) {
         options.perf_map = true;
       } else if (const char* what = window_option_value(name)) {
         set_window_option(options.window, name, take(what));
+      } else if (name == "--memory-limit") {
+        std::string text(take("a number of bytes"));
+        char* end = nullptr;
+        options.memory_limit = strtoull(text.c_str(), &end, 10);
+        if (text.empty() || *end || options.memory_limit == 0 || text[0] == '-')
+          throw UsageError{"--memory-limit needs a positive number of bytes, not '" + text + "'"};
+      } else if (name == "--memory-report" && !inline_value) {
+        options.memory_report = true;
       } else {
         throw UsageError{"unknown option '" + std::string(arg) + "'"};
       }
@@ -201,6 +217,7 @@ int run(const RunOptions& options) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
     return kExitCrashed;
   }
+  machine->memory().limit_live_bytes(options.memory_limit);
   std::unique_ptr<WindowSession> window;
   try {
     window = start_window_session(*machine, options.window);
@@ -229,6 +246,15 @@ int run(const RunOptions& options) {
   profiler.reset();
   if (profile_fd >= 0) close(profile_fd);
   fflush(stdout);
+  if (options.memory_report) {
+    HostMemory::Counters c = machine->memory().counters();
+    fprintf(stderr,
+            "nkhost: memory: %" PRIu64 " allocations, %" PRIu64 " frees, %" PRIu64
+            " reallocations, %" PRIu64 " failures; %" PRIu64 " blocks (%" PRIu64
+            " bytes) live at the end, peak %" PRIu64 " bytes\n",
+            c.allocations, c.frees, c.reallocations, c.failures, c.live_blocks, c.live_bytes,
+            c.peak_bytes);
+  }
   return result;
 }
 

@@ -46,7 +46,7 @@ void console_write_line(const char* text) {
 // The record's text is the line handed back (empty when none).
 int32_t console_read_line(char* buffer, uint32_t capacity, uint64_t prompt, uint32_t flag) {
   std::string got;
-  int32_t result = machine().console.read_line(buffer, capacity, got);
+  int32_t result = machine().console.read_line(buffer, capacity, got, prompt);
   machine().record(Entry::console_read_line, {value(buffer), capacity, prompt, flag}, got);
   return result;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim/machine/machine.h"
+#include "sim/services/line_editor.h"
 
 namespace nk::sim {
 namespace {
@@ -22,6 +23,12 @@ bool read_stdin_line(std::string& line) {
   line.assign(text, static_cast<size_t>(length));
   free(text);
   return true;
+}
+
+// A person at a terminal gets the prompt, line editing and history.
+bool read_terminal_line(uint64_t prompt, std::string& line) {
+  static LineEditor editor;
+  return editor.read(guest_prompt_text(prompt), line);
 }
 
 }  // namespace
@@ -54,13 +61,13 @@ void Console::write_line(const char* text) {
   }
 }
 
-int32_t Console::read_line(char* buffer, uint32_t capacity, std::string& got) {
+int32_t Console::read_line(char* buffer, uint32_t capacity, std::string& got, uint64_t prompt) {
   got.clear();
   if (!buffer || capacity == 0) return 0;
   if (!script_.empty()) {
     got = std::move(script_.front());
     script_.pop_front();
-  } else if (!stdio_ || !read_stdin_line(got)) {
+  } else if (!stdio_ || !(LineEditor::wanted() ? read_terminal_line(prompt, got) : read_stdin_line(got))) {
     return 0;
   }
   if (got.ends_with('\n')) got.pop_back();

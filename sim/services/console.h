@@ -21,8 +21,9 @@ class Console {
 
   // The console service as the library calls it. read_line stores at most capacity - 1
   // bytes and a NUL, returns non-zero when a line was read, and gives the line in got.
+  // prompt is the guest's prompt text, shown when a person types at a terminal.
   void write_line(const char* text);
-  int32_t read_line(char* buffer, uint32_t capacity, std::string& got);
+  int32_t read_line(char* buffer, uint32_t capacity, std::string& got, uint64_t prompt = 0);
 
  private:
   std::vector<std::string> lines_;

@@ -15,18 +15,19 @@ HostMemory::~HostMemory() = default;
 HostMemory::Counters HostMemory::counters() const { return counters_; }
 void HostMemory::fail_nth(uint64_t n) { fail_countdown_ = n; }
 void HostMemory::fail_all(bool on) { fail_all_ = on; }
+void HostMemory::limit_live_bytes(uint64_t limit) { live_limit_ = limit; }
 
 bool HostMemory::owns(const void* block) const {
   return allocator_->block_size(block).has_value();
 }
 
-bool HostMemory::inject_failure() {
-  if (fail_all_) return true;
+bool HostMemory::inject_failure(uint64_t live_bytes_after) {
+  if (fail_all_ || (live_limit_ && live_bytes_after > live_limit_)) return true;
   return fail_countdown_ > 0 && --fail_countdown_ == 0;
 }
 
 void* HostMemory::service_allocate(uint64_t size) {
-  void* block = inject_failure() ? nullptr : allocator_->allocate(size);
+  void* block = inject_failure(counters_.live_bytes + size) ? nullptr : allocator_->allocate(size);
   if (!block) {
     ++counters_.failures;
     return nullptr;
@@ -72,7 +73,8 @@ void* HostMemory::service_reallocate(void* block, uint64_t size) {
     ++counters_.failures;
     return nullptr;
   }
-  void* moved = inject_failure() ? nullptr : allocator_->reallocate(block, size);
+  void* moved = inject_failure(counters_.live_bytes - *old_size + size) ? nullptr
+                                                                      : allocator_->reallocate(block, size);
   if (!moved) {
     ++counters_.failures;
     return nullptr;

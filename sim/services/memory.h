@@ -27,6 +27,8 @@ class HostMemory {
   void fail_nth(uint64_t n);
   // Every allocation request fails while set.
   void fail_all(bool on);
+  // Requests that would take the live bytes above the limit fail; 0: no limit.
+  void limit_live_bytes(uint64_t limit);
   bool owns(const void* block) const;
   // Host-side blocks below 4 GiB (file contents kept for the program), which the program
   // cannot free.
@@ -49,12 +51,13 @@ class HostMemory {
   void* service_reallocate(void* block, uint64_t size);
 
  private:
-  bool inject_failure();
+  bool inject_failure(uint64_t live_bytes_after);
   void count_allocation(uint64_t size);
   std::unique_ptr<HostAllocator> allocator_;
   Counters counters_;
   uint64_t fail_countdown_ = 0;
   bool fail_all_ = false;
+  uint64_t live_limit_ = 0;
   std::unordered_map<const void*, uint64_t> host_blocks_;  // host-side block -> size
 };
 

@@ -1,0 +1,3 @@
+print("from index", ...)
+counter = 41
+error("index failed")
