@@ -46,9 +46,19 @@ inline uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p);
 // Bytes from p to the end of its page (at least 1).
 inline size_t page_room(const void* p) { return 4096 - (address(p) & 4095); }
 
-// Under valgrind every byte read past the end of an object is reported, even where the
-// hardware allows it, so the functions that may read past an end go one byte at a time
-// there. Valgrind answers its client request; elsewhere the sequence changes nothing.
-bool reads_checked_bytewise();
+// How the functions that may read past an object's end read. Under valgrind every byte read
+// past an end is reported, even where the hardware allows it, so they go one byte at a time
+// there (valgrind answers its client request; elsewhere the sequence changes nothing).
+// Otherwise 32 bytes at a time where the processor has AVX2 and the system saves its
+// registers (the boot environment may not), else 16. Settled on first use.
+enum class ReadMode : unsigned char { unknown, bytewise, sse2, avx2 };
+extern ReadMode gReadMode;  // the tests set it to try each way on one machine
+ReadMode read_mode();
+inline bool reads_checked_bytewise() { return read_mode() == ReadMode::bytewise; }
+
+// AVX2 versions, for ReadMode::avx2 only.
+size_t string_length_avx2(const char* s);
+const void* find_byte_avx2(const void* s, unsigned char c, size_t n);  // n > 0
+int compare_blocks_avx2(const void* a, const void* b, size_t n);      // n >= 32
 
 }  // namespace nk

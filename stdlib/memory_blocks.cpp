@@ -231,6 +231,7 @@ int memcmp(const void* left, const void* right, size_t n) {
       if (a[i] != b[i]) return a[i] - b[i];
     return 0;
   }
+  if (n >= 32 && nk::read_mode() == nk::ReadMode::avx2) return nk::compare_blocks_avx2(a, b, n);
   size_t i = 0;
   for (; i + 64 <= n; i += 64) {
     Bytes16 e0 = _mm_cmpeq_epi8(load(a + i), load(b + i));
@@ -256,7 +257,9 @@ void* memchr(const void* s, int c, size_t n) {
   const Byte* p = static_cast<const Byte*>(s);
   Byte wanted = static_cast<Byte>(c);
   if (n == 0) return nullptr;
-  if (nk::reads_checked_bytewise()) {
+  nk::ReadMode mode = nk::read_mode();
+  if (mode == nk::ReadMode::avx2) return const_cast<void*>(nk::find_byte_avx2(p, wanted, n));
+  if (mode == nk::ReadMode::bytewise) {
     for (size_t i = 0; i < n; ++i)
       if (p[i] == wanted) return const_cast<Byte*>(p + i);
     return nullptr;

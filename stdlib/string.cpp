@@ -12,8 +12,6 @@ namespace {
 using nk::Bytes16;
 using Byte = unsigned char;
 
-// 0: not asked yet, 1: wide reads, 2: one byte at a time.
-unsigned char gReadMode;
 
 bool on_valgrind() {
   volatile unsigned long request[6] = {0x1001, 0, 0, 0, 0, 0};  // RUNNING_ON_VALGRIND
@@ -61,15 +59,42 @@ int compare_strings(const Byte* a, const Byte* b, size_t limit) {
 
 }  // namespace
 
-bool nk::reads_checked_bytewise() {
-  if (gReadMode == 0) gReadMode = on_valgrind() ? 2 : 1;
-  return gReadMode == 2;
+namespace {
+
+void cpuid(unsigned leaf, unsigned regs[4]) {
+  __asm__("cpuid" : "=a"(regs[0]), "=b"(regs[1]), "=c"(regs[2]), "=d"(regs[3]) : "a"(leaf), "c"(0));
+}
+
+bool avx2_usable() {
+  unsigned regs[4];
+  cpuid(0, regs);
+  if (regs[0] < 7) return false;
+  cpuid(1, regs);
+  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
+  if ((regs[2] & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
+  unsigned low, high;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  if ((low & 6) != 6) return false;  // XMM and YMM state saved by the system
+  cpuid(7, regs);
+  return regs[1] & (1u << 5);
+}
+
+}  // namespace
+
+nk::ReadMode nk::gReadMode;
+
+nk::ReadMode nk::read_mode() {
+  if (gReadMode == ReadMode::unknown)
+    gReadMode = on_valgrind() ? ReadMode::bytewise : avx2_usable() ? ReadMode::avx2 : ReadMode::sse2;
+  return gReadMode;
 }
 
 // Aligned groups of 16 up to a 64-byte boundary, then of 64.
 size_t strlen(const char* s) {
   if (s == nullptr) return 0;
-  if (nk::reads_checked_bytewise()) {
+  nk::ReadMode mode = nk::read_mode();
+  if (mode == nk::ReadMode::avx2) return nk::string_length_avx2(s);
+  if (mode == nk::ReadMode::bytewise) {
     size_t n = 0;
     while (s[n]) ++n;
     return n;

@@ -1,0 +1,111 @@
+// strlen, memchr and memcmp 32 bytes at a time, for processors with AVX2 whose registers the
+// system saves (stdlib/byte_vectors.h says when). The same rules as the 16-byte versions:
+// aligned groups of 32 and 128 never cross a page, unaligned reads stay inside the blocks.
+
+#include <immintrin.h>
+
+#include "stdlib/byte_vectors.h"
+
+namespace {
+
+using Bytes32 = __m256i;
+using Byte = unsigned char;
+
+[[gnu::target("avx2")]] inline Bytes32 load32_aligned(const void* p) {
+  return _mm256_load_si256(static_cast<const Bytes32*>(p));
+}
+[[gnu::target("avx2")]] inline Bytes32 load32(const void* p) {
+  return _mm256_loadu_si256(static_cast<const Bytes32*>(p));
+}
+[[gnu::target("avx2")]] inline uint32_t equal_mask32(Bytes32 a, Bytes32 b) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
+}
+
+// The offset of the first byte equal to needle in four aligned groups of 32, given that
+// their combined test found one.
+[[gnu::target("avx2")]] unsigned first_in_128(const Byte* p, Bytes32 needle) {
+  uint64_t low = equal_mask32(load32_aligned(p), needle) |
+                 uint64_t{equal_mask32(load32_aligned(p + 32), needle)} << 32;
+  if (low) return nk::lowest_bit(low);
+  uint64_t high = equal_mask32(load32_aligned(p + 64), needle) |
+                  uint64_t{equal_mask32(load32_aligned(p + 96), needle)} << 32;
+  return 64 + nk::lowest_bit(high);
+}
+
+}  // namespace
+
+[[gnu::target("avx2")]] size_t nk::string_length_avx2(const char* s) {
+  Bytes32 zero = _mm256_setzero_si256();
+  size_t offset = address(s) & 31;
+  const Byte* group = reinterpret_cast<const Byte*>(s) - offset;
+  uint32_t m = equal_mask32(load32_aligned(group), zero) >> offset;
+  if (m) return lowest_bit(m);
+  for (group += 32; address(group) & 127; group += 32)
+    if ((m = equal_mask32(load32_aligned(group), zero)))
+      return size_t(group - reinterpret_cast<const Byte*>(s)) + lowest_bit(m);
+  for (;; group += 128) {
+    Bytes32 least = _mm256_min_epu8(_mm256_min_epu8(load32_aligned(group), load32_aligned(group + 32)),
+                                    _mm256_min_epu8(load32_aligned(group + 64), load32_aligned(group + 96)));
+    if (equal_mask32(least, zero))
+      return size_t(group - reinterpret_cast<const Byte*>(s)) + first_in_128(group, zero);
+  }
+}
+
+[[gnu::target("avx2")]] const void* nk::find_byte_avx2(const void* s, unsigned char c, size_t n) {
+  const Byte* p = static_cast<const Byte*>(s);
+  Bytes32 needle = _mm256_set1_epi8(static_cast<char>(c));
+  size_t offset = address(p) & 31;
+  const Byte* group = p - offset;
+  // Bytes from group on that belong to the block; n may be as large as size_t allows.
+  size_t left = n > SIZE_MAX - offset ? SIZE_MAX : n + offset;
+  uint32_t m = equal_mask32(load32_aligned(group), needle) >> offset << offset;
+  for (;;) {
+    if (m) {
+      unsigned i = lowest_bit(m);
+      return i < left ? group + i : nullptr;
+    }
+    if (left <= 32) return nullptr;
+    group += 32;
+    left -= 32;
+    if ((address(group) & 127) == 0) break;
+    m = equal_mask32(load32_aligned(group), needle);
+  }
+  for (;; group += 128, left -= 128) {
+    Bytes32 any = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpeq_epi8(load32_aligned(group), needle),
+                        _mm256_cmpeq_epi8(load32_aligned(group + 32), needle)),
+        _mm256_or_si256(_mm256_cmpeq_epi8(load32_aligned(group + 64), needle),
+                        _mm256_cmpeq_epi8(load32_aligned(group + 96), needle)));
+    if (_mm256_movemask_epi8(any)) {
+      unsigned i = first_in_128(group, needle);
+      return i < left ? group + i : nullptr;
+    }
+    if (left <= 128) return nullptr;
+  }
+}
+
+[[gnu::target("avx2")]] int nk::compare_blocks_avx2(const void* left, const void* right, size_t n) {
+  const Byte* a = static_cast<const Byte*>(left);
+  const Byte* b = static_cast<const Byte*>(right);
+  auto first_difference = [&](size_t i, uint32_t equal) {
+    unsigned k = lowest_bit(~equal);
+    return a[i + k] - b[i + k];
+  };
+  size_t i = 0;
+  for (; i + 128 <= n; i += 128) {
+    Bytes32 all = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(load32(a + i), load32(b + i)),
+                         _mm256_cmpeq_epi8(load32(a + i + 32), load32(b + i + 32))),
+        _mm256_and_si256(_mm256_cmpeq_epi8(load32(a + i + 64), load32(b + i + 64)),
+                         _mm256_cmpeq_epi8(load32(a + i + 96), load32(b + i + 96))));
+    if (static_cast<uint32_t>(_mm256_movemask_epi8(all)) != 0xFFFFFFFF) break;
+  }
+  for (; i + 32 <= n; i += 32) {
+    uint32_t equal = equal_mask32(load32(a + i), load32(b + i));
+    if (equal != 0xFFFFFFFF) return first_difference(i, equal);
+  }
+  if (i == n) return 0;
+  i = n - 32;
+  uint32_t equal = equal_mask32(load32(a + i), load32(b + i));
+  return equal == 0xFFFFFFFF ? 0 : first_difference(i, equal);
+}
