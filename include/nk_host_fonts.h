@@ -35,4 +35,11 @@
 
    File store names are relative to nkhost's --files directory, with '/' between
    subdirectories; they cannot lead outside it. */
+
+/* nkhost's limits, as stated above. */
+enum {
+  NK_HOST_FONT_MAX_SIZE = 1024,    /* largest font size in pixels */
+  NK_HOST_TEXT_MAX_WIDTH = 32768,  /* widest rendered text in pixels */
+  NK_HOST_IMAGE_MAX_SIDE = 65536   /* widest or tallest picture */
+};
 #endif
