@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -86,12 +87,12 @@ std::optional<uint32_t> HostAllocator::take_pages(uint32_t count) {
   if (count > page_class_.size() - next_page_) return std::nullopt;
   uint32_t first = next_page_;
   next_page_ += count;
+  high_water_ = std::max(high_water_, next_page_);
   return first;
 }
 
 void HostAllocator::give_pages(uint32_t first, uint32_t count) {
-  // Hand the memory back to the system; it reads as zero when used again.
-  madvise(at(first * kPage), uint64_t(count) * kPage, MADV_DONTNEED);
+  unpurged_pages_ += count;
   auto next = free_runs_.lower_bound(first);
   if (next != free_runs_.end() && next->first == first + count) {
     count += next->second;
@@ -110,6 +111,15 @@ void HostAllocator::give_pages(uint32_t first, uint32_t count) {
   } else {
     free_runs_.emplace(first, count);
   }
+  if (unpurged_pages_ > kKeptFreePages) purge_free_pages();
+}
+
+void HostAllocator::purge_free_pages() {
+  for (auto [first, count] : free_runs_) madvise(at(first * kPage), uint64_t(count) * kPage, MADV_DONTNEED);
+  if (high_water_ > next_page_)
+    madvise(at(next_page_ * kPage), uint64_t(high_water_ - next_page_) * kPage, MADV_DONTNEED);
+  high_water_ = next_page_;
+  unpurged_pages_ = 0;
 }
 
 void* HostAllocator::carve_small(unsigned size_class) {

@@ -77,6 +77,7 @@ class HostAllocator {
   void* carve_large(uint64_t size);
   std::optional<uint32_t> take_pages(uint32_t count);
   void give_pages(uint32_t first, uint32_t count);
+  void purge_free_pages();
   uint8_t* at(uint32_t offset) const { return arena_.data() + offset; }
 
   Mapping arena_;
@@ -86,7 +87,13 @@ class HostAllocator {
   std::vector<uint32_t> run_length_;  // pages of the large run starting here
   std::vector<SizeClass> classes_;
   std::map<uint32_t, uint32_t> free_runs_;  // first page -> page count, released runs
-  uint32_t next_page_ = 0;  // pages from here on have never been used
+  uint32_t next_page_ = 0;   // pages from here on are not in use
+  uint32_t high_water_ = 0;  // pages from here on have never been touched
+  // Pages freed since the last purge that may still be resident. A program that frees and
+  // allocates a frame-sized block every frame would otherwise fault every page in again;
+  // past kKeptFreePages the free pages go back to the system.
+  uint32_t unpurged_pages_ = 0;
+  static constexpr uint32_t kKeptFreePages = 1024;  // 64 MiB
   // Bytes kept inaccessible after each block under valgrind; 0 when not under valgrind, and
   // then the client requests, a few dozen instructions each, are skipped too.
   uint32_t redzone_ = 0;
