@@ -179,11 +179,13 @@ TEST_F(String, WideReadsStayInsideTheirPages) {
     *read_mode_ = mode;
     SCOPED_TRACE(testing::Message() << "read mode " << int(mode));
     for (size_t n = 0; n <= 300; ++n) {
-      for (size_t edge = 0; edge < 2 * 16; ++edge) {
-        // The object starts edge bytes into the page, or ends (edge - 16) bytes before its end.
-        size_t offset = edge < 16 ? edge : one.size() - n - (edge - 16);
+      for (size_t edge = 0; edge < 3 * 32; ++edge) {
+        // Both objects start near their page's start, or both end near its end, or the first
+        // ends near its end while the second starts near its start; at every alignment.
+        bool a_at_start = edge < 32, b_at_start = edge < 32 || edge >= 64;
+        size_t offset = a_at_start ? edge : one.size() - n - edge % 32;
         unsigned char* a = one.start() + offset;
-        unsigned char* b = two.start() + (edge < 16 ? (edge * 7) % 16 : two.size() - n - (edge * 5) % 16);
+        unsigned char* b = two.start() + (b_at_start ? (edge * 7) % 32 : two.size() - n - (edge * 5) % 32);
         fill(a, n, random);
         std::memcpy(b, a, n);
         size_t at = n ? random() % n : 0;
@@ -213,7 +215,7 @@ TEST_F(String, WideReadsStayInsideTheirPages) {
         EXPECT_EQ(strcmp_(y, x), -expected);
         EXPECT_EQ(strncmp_(x, y, n), expected);
         EXPECT_EQ(strncmp_(x, y, at), 0);
-        if (edge < 16) {  // y one byte longer than x: they differ at x's end
+        if (b_at_start) {  // y one byte longer than x: they differ at x's end
           b[at] = a[at];
           b[n - 1] = 'q';
           b[n] = 0;
