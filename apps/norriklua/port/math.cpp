@@ -161,6 +161,85 @@ double kernel_tan(double x, double y, bool odd) {
   return t + a * (s + t * v);
 }
 
+// The binary digits of 2/pi, 64 to a word from the point on: enough for every exponent a
+// double can have, with the 256-bit window the reduction below multiplies by.
+constexpr uint64_t kTwoOverPi[] = {
+    0xa2f9836e4e441529, 0xfc2757d1f534ddc0, 0xdb6295993c439041, 0xfe5163abdebbc561,
+    0xb7246e3a424dd2e0, 0x06492eea09d1921c, 0xfe1deb1cb129a73e, 0xe88235f52ebb4484,
+    0xe99c7026b45f7e41, 0x3991d639835339f4, 0x9c845f8bbdf9283b, 0x1ff897ffde05980f,
+    0xef2f118b5a0a6d1f, 0x6d367ecf27cb09b7, 0x4f463f669e5fea2d, 0x7527bac7ebe5f17b,
+    0x3d0739f78a5292ea, 0x6bfb5fb11f8d5d08, 0x56033046fc7b6bab, 0xf0cfbc209af4361d};
+
+// 64 digits of 2/pi starting with the one worth 2^-index (digits before the point are 0).
+uint64_t two_over_pi_bits(int index) {
+  auto word = [](int w) { return w >= 0 && w < 20 ? kTwoOverPi[w] : 0; };
+  int first = index - 1;  // digit position counted from 0
+  int w = first >= 0 ? first / 64 : -((63 - first) / 64);
+  int shift = first - w * 64;
+  if (shift == 0) return word(w);
+  return word(w) << shift | word(w + 1) >> (64 - shift);
+}
+
+// hi + lo = a * b exactly (Dekker), without a fused multiply-add.
+void exact_product(double a, double b, double* hi, double* lo) {
+  constexpr double kSplit = 134217729.0;  // 2^27 + 1
+  double ca = kSplit * a, cb = kSplit * b;
+  double ah = ca - (ca - a), al = a - ah, bh = cb - (cb - b), bl = b - bh;
+  *hi = a * b;
+  *lo = ((ah * bh - *hi) + ah * bl + al * bh) + al * bl;
+}
+
+// Payne and Hanek's reduction for arguments too large for the three-step one: |x| = m 2^e
+// times 2/pi, computed exactly modulo 4 from the 256 digits of 2/pi that matter, gives the
+// quadrant and 128 bits of the fraction, which then scale by pi/2 in double-double.
+int reduce_half_pi_large(double x, double* y0, double* y1) {
+  using u128 = unsigned __int128;
+  uint64_t u = bits(x);
+  uint64_t m = (u & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  int e = static_cast<int>(u >> 52 & 0x7ff) - 1075;
+  // Digits worth more than 2^(e-2) multiply m into multiples of 4: start just after them.
+  uint64_t w[4];
+  for (int k = 0; k < 4; ++k) w[k] = two_over_pi_bits(e - 1 + 64 * k);
+  // p = m * window, 5 limbs, most significant first; x 2/pi = p / 2^254 (mod 4).
+  uint64_t p[5];
+  u128 carry = 0;
+  for (int k = 3; k >= 0; --k) {
+    u128 t = static_cast<u128>(m) * w[k] + carry;
+    p[k + 1] = static_cast<uint64_t>(t);
+    carry = t >> 64;
+  }
+  p[0] = static_cast<uint64_t>(carry);
+  // Bits 255..254 are the quadrant, the 128 below them the fraction.
+  int n = static_cast<int>(p[1] >> 62 & 3);
+  uint64_t fh = p[1] << 2 | p[2] >> 62, fl = p[2] << 2 | p[3] >> 62;
+  bool negative = fh >> 63;  // fraction >= 1/2: the next quadrant, from below
+  if (negative) {
+    ++n;
+    fh = ~fh, fl = ~fl;  // 1 - fraction, to within 2^-128
+  }
+  double sign = negative != (u >> 63) ? -1.0 : 1.0;
+  if ((u >> 63) != 0) n = -n;
+  if (fh == 0 && fl == 0) {
+    *y0 = *y1 = 0;
+    return n & 3;
+  }
+  int shift = fh != 0 ? __builtin_clzll(fh) : 64 + __builtin_clzll(fl);
+  if (shift >= 64) fh = fl, fl = 0, shift -= 64;
+  if (shift > 0) fh = fh << shift | fl >> (64 - shift), fl <<= shift;
+  double scale = nklua_ldexp(1.0, -64 - shift);
+  double hi = static_cast<double>(fh & ~uint64_t{0x7ff}) * scale;
+  double lo = (static_cast<double>(fh & 0x7ff) + static_cast<double>(fl) * 0x1p-64) * scale;
+  // (hi + lo) * pi/2 in double-double.
+  constexpr double kPio2Hi = 1.57079632679489655800e+00, kPio2Lo = 6.12323399573676603587e-17;
+  double ph, pl;
+  exact_product(hi, kPio2Hi, &ph, &pl);
+  pl += hi * kPio2Lo + lo * kPio2Hi;
+  double r = ph + pl;
+  *y0 = sign * r;
+  *y1 = sign * (pl - (r - ph));
+  return n & 3;
+}
+
 // x = n * pi/2 + (y0 + y1), |y0 + y1| <= pi/4; returns n mod 4.
 int reduce_half_pi(double x, double* y0, double* y1) {
   constexpr double kInvPio2 = 6.36619772367581382433e-01;
@@ -173,6 +252,7 @@ int reduce_half_pi(double x, double* y0, double* y1) {
     *y1 = 0;
     return 0;
   }
+  if (ix >= 0x413921fb) return reduce_half_pi_large(x, y0, y1);  // |x| >= 2^20 pi/2
   double fn = x * kInvPio2 + 0x1.8p52;
   fn = fn - 0x1.8p52;
   int n = static_cast<int>(fn);
