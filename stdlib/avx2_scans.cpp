@@ -148,9 +148,9 @@ namespace {
     size_t step = smaller(room, 32);
     if (room >= 32) {
       m = stop_mask32(a + i, b + i);
-    } else if (back_room(a + i) >= 32 - room && back_room(b + i) >= 32 - room) {
+    } else if (i + back_room(a) >= 32 - room && i + back_room(b) >= 32 - room) {
       m = stop_mask32(a + i - (32 - room), b + i - (32 - room)) >> (32 - room);
-    } else {  // one near its page end, the other at its page start: rare, and short
+    } else {  // at the start, one near its page end and the other near its page start
       for (size_t stop = i + smaller(room, left); i < stop; ++i)
         if (a[i] != b[i] || a[i] == 0) return difference_at(i);
       continue;

@@ -43,8 +43,7 @@ inline unsigned lowest_bit(uint64_t mask) { return static_cast<unsigned>(__built
 
 inline uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
-// Bytes from p to the end of its page (at least 1), and from the page start to p. A read
-// that backs off from p by no more than back_room(p) stays in p's page.
+// Bytes from p to the end of its page (at least 1), and from the page start to p.
 inline size_t page_room(const void* p) { return 4096 - (address(p) & 4095); }
 inline size_t back_room(const void* p) { return address(p) & 4095; }
 

@@ -37,7 +37,8 @@ size_t smaller(size_t x, size_t y) { return x < y ? x : y; }
 
 // Compares a and b from byte 0 up to limit positions. Unaligned reads of 16 run while both
 // pages have room, four at a time in a long run. Within 16 bytes of a page end the read backs
-// off to end there, and the bytes already compared are masked out (stdlib/byte_vectors.h).
+// off to end there, and the bytes it repeats are masked out: they belong to the strings or to
+// the pages where they start, so the read cannot fault.
 int compare_strings(const Byte* a, const Byte* b, size_t limit) {
   for (size_t i = 0; i < limit;) {
     size_t room = smaller(nk::page_room(a + i), nk::page_room(b + i));
@@ -59,9 +60,9 @@ int compare_strings(const Byte* a, const Byte* b, size_t limit) {
     size_t step = smaller(room, 16);
     if (room >= 16) {
       m = stop_mask(a + i, b + i);
-    } else if (nk::back_room(a + i) >= 16 - room && nk::back_room(b + i) >= 16 - room) {
+    } else if (i + nk::back_room(a) >= 16 - room && i + nk::back_room(b) >= 16 - room) {
       m = stop_mask(a + i - (16 - room), b + i - (16 - room)) >> (16 - room);
-    } else {  // one near its page end, the other at its page start: rare, and short
+    } else {  // at the start, one near its page end and the other near its page start
       for (size_t stop = i + smaller(room, left); i < stop; ++i)
         if (a[i] != b[i] || a[i] == 0) return difference_at(a, b, i);
       continue;
