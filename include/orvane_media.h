@@ -26,7 +26,8 @@ __extension__ bool baremetal_save_raw_image(const char *path, const uint8_t *pix
    alpha, converted as stated), and nkhost reads them as described here.
    font: a NUL-terminated name of a font file in the file store or of a font installed
    on the system; null gives a default sans-serif face. size: the pixel height. Gives 0
-   for a font the host cannot find. */
+   for a font the host cannot find. nk_host_fonts.h gives nkhost's details (font names,
+   sizes, colours, the layout of rendered text). */
 uintptr_t macos_font_load(const char *font, float size);
 void macos_font_resize(uintptr_t font, float size);
 /* UTF-8 text in the colour red, green, blue (0..255 each) and opacity alpha (0.0..1.0,
