@@ -103,9 +103,9 @@ void* __cxa_get_exception_ptr(void* exception) {
   nk::raise_exception(header);
 }
 
-// Where a C++11/14 frame with a dynamic exception specification (throw()) sends an
-// exception that breaks it. The unwinder does not enforce such specifications, so nothing
-// arrives here, but that code refers to it.
+// Where a C++11/14 function declared throw() sends an exception that escapes it. The
+// unwinder does not enforce such throw() lists, so nothing arrives here, but that code
+// refers to it.
 [[noreturn]] void __cxa_call_unexpected(void* exception) {
   __cxa_begin_catch(exception);
   std::terminate();

@@ -403,7 +403,9 @@ const luaL_Reg kFunctions[] = {
 void new_type(lua_State* L, const char* name, const luaL_Reg* methods, lua_CFunction gc,
               lua_CFunction tostring) {
   luaL_newmetatable(L, name);
-  luaL_newlib(L, methods);
+  // luaL_newlib sizes its table from an array; methods arrive here as a pointer.
+  lua_newtable(L);
+  luaL_setfuncs(L, methods, 0);
   lua_setfield(L, -2, "__index");
   lua_pushcfunction(L, gc);
   lua_setfield(L, -2, "__gc");

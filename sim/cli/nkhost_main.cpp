@@ -258,11 +258,12 @@ int run(const RunOptions& options) {
   return result;
 }
 
-int info(const fs::path& path, bool with_symbols) {
+// Reads a Mach-O file and hands its bytes to use; a file that cannot be read or parsed is
+// reported with the load status.
+template <class Use>
+int with_image_file(const fs::path& path, Use use) {
   try {
-    auto bytes = read_image_file(path);
-    fputs(summarize_mach_file(bytes).c_str(), stdout);
-    if (with_symbols) fputs(list_symbols(bytes).c_str(), stdout);
+    use(read_image_file(path));
     return 0;
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());
@@ -270,6 +271,13 @@ int info(const fs::path& path, bool with_symbols) {
     fprintf(stderr, "nkhost: %s: %s\n", path.c_str(), problem.what());
   }
   return kExitLoadFailed;
+}
+
+int info(const fs::path& path, bool with_symbols) {
+  return with_image_file(path, [&](const auto& bytes) {
+    fputs(summarize_mach_file(bytes).c_str(), stdout);
+    if (with_symbols) fputs(list_symbols(bytes).c_str(), stdout);
+  });
 }
 
 int symbolize_command(const std::vector<std::string_view>& args) {
@@ -282,16 +290,9 @@ int symbolize_command(const std::vector<std::string_view>& args) {
     addresses.push_back(*address);
   }
   fs::path path = args.front();
-  try {
-    auto bytes = read_image_file(path);
+  return with_image_file(path, [&](const auto& bytes) {
     fputs(symbolize(bytes, path.filename().string(), addresses).c_str(), stdout);
-    return 0;
-  } catch (const LoadError& problem) {
-    fprintf(stderr, "nkhost: %s\n", problem.what());
-  } catch (const Malformed& problem) {
-    fprintf(stderr, "nkhost: %s: %s\n", path.c_str(), problem.what());
-  }
-  return kExitLoadFailed;
+  });
 }
 
 int dispatch(const std::vector<std::string_view>& args) {

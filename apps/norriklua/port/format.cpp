@@ -39,7 +39,7 @@ class Output {
   size_t count_ = 0;
 };
 
-struct Spec {
+struct Directive {
   bool left = false, plus = false, space = false, alt = false, zero = false;
   int width = 0;
   int precision = -1;
@@ -55,39 +55,39 @@ size_t text_length(const char* s, int limit) {
 
 // Writes prefix (sign, "0x"), then body, padded to the width as the flags ask. zero_ok is
 // false where the '0' flag does not apply (text, inf, nan, integers with a precision).
-void emit(Output& out, const Spec& spec, const char* prefix, size_t prefix_len,
+void emit(Output& out, const Directive& directive, const char* prefix, size_t prefix_len,
           const char* body, size_t body_len, long inner_zeros, bool zero_ok) {
   long len = static_cast<long>(prefix_len + body_len) + inner_zeros;
-  long pad = spec.width > len ? spec.width - len : 0;
-  if (!spec.left && !(spec.zero && zero_ok)) out.repeat(' ', pad);
+  long pad = directive.width > len ? directive.width - len : 0;
+  if (!directive.left && !(directive.zero && zero_ok)) out.repeat(' ', pad);
   out.put(prefix, prefix_len);
-  if (!spec.left && spec.zero && zero_ok) out.repeat('0', pad);
+  if (!directive.left && directive.zero && zero_ok) out.repeat('0', pad);
   out.repeat('0', inner_zeros);
   out.put(body, body_len);
-  if (spec.left) out.repeat(' ', pad);
+  if (directive.left) out.repeat(' ', pad);
 }
 
-void format_integer(Output& out, const Spec& spec, uint64_t magnitude, bool negative) {
-  char c = spec.conversion;
+void format_integer(Output& out, const Directive& directive, uint64_t magnitude, bool negative) {
+  char c = directive.conversion;
   unsigned base = c == 'o' ? 8 : (c == 'x' || c == 'X') ? 16 : 10;
   const char* digits = c == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   char buf[24];
   int n = 0;
   for (uint64_t v = magnitude; v; v /= base) buf[sizeof buf - 1 - n++] = digits[v % base];
-  long zeros = spec.precision > n ? spec.precision - n : 0;
-  if (c == 'o' && spec.alt && zeros == 0 && (n == 0 || buf[sizeof buf - n] != '0')) zeros = 1;
-  if (n == 0 && spec.precision < 0 && zeros == 0) buf[sizeof buf - 1 - n++] = '0';
+  long zeros = directive.precision > n ? directive.precision - n : 0;
+  if (c == 'o' && directive.alt && zeros == 0 && (n == 0 || buf[sizeof buf - n] != '0')) zeros = 1;
+  if (n == 0 && directive.precision < 0 && zeros == 0) buf[sizeof buf - 1 - n++] = '0';
   char prefix[2];
   size_t plen = 0;
   bool is_signed = c == 'd' || c == 'i';
   if (is_signed && negative) prefix[plen++] = '-';
-  else if (is_signed && spec.plus) prefix[plen++] = '+';
-  else if (is_signed && spec.space) prefix[plen++] = ' ';
-  if (base == 16 && spec.alt && magnitude) {
+  else if (is_signed && directive.plus) prefix[plen++] = '+';
+  else if (is_signed && directive.space) prefix[plen++] = ' ';
+  if (base == 16 && directive.alt && magnitude) {
     prefix[plen++] = '0';
     prefix[plen++] = c;
   }
-  emit(out, spec, prefix, plen, buf + sizeof buf - n, n, zeros, spec.precision < 0);
+  emit(out, directive, prefix, plen, buf + sizeof buf - n, n, zeros, directive.precision < 0);
 }
 
 // ---- Floating point -------------------------------------------------------------------
@@ -273,105 +273,105 @@ void hex_body(Body& body, double x, int precision, bool alt, bool upper) {
   while (n) body.put(dec[--n]);
 }
 
-void format_double(Output& out, const Spec& spec, double x) {
-  char c = spec.conversion;
+void format_double(Output& out, const Directive& directive, double x) {
+  char c = directive.conversion;
   bool upper = c == 'F' || c == 'E' || c == 'G' || c == 'A';
   uint64_t b = bits_of(x);
   bool negative = b >> 63;
   char prefix[1];
   size_t plen = 0;
   if (negative) prefix[plen++] = '-';
-  else if (spec.plus) prefix[plen++] = '+';
-  else if (spec.space) prefix[plen++] = ' ';
+  else if (directive.plus) prefix[plen++] = '+';
+  else if (directive.space) prefix[plen++] = ' ';
   if (((b >> 52) & 0x7FF) == 0x7FF) {
     bool nan = b & ((uint64_t{1} << 52) - 1);
     const char* text = nan ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
-    emit(out, spec, prefix, plen, text, 3, 0, false);
+    emit(out, directive, prefix, plen, text, 3, 0, false);
     return;
   }
   Body body;
   if (c == 'a' || c == 'A') {
-    hex_body(body, x, spec.precision, spec.alt, upper);
+    hex_body(body, x, directive.precision, directive.alt, upper);
     // The '0' flag pads after "0x".
     size_t lead = 2;
     long len = static_cast<long>(plen + body.size());
-    if (!spec.left && spec.zero && spec.width > len) {
-      emit(out, Spec{}, prefix, plen, body.data(), lead, 0, false);
-      out.repeat('0', spec.width - len);
+    if (!directive.left && directive.zero && directive.width > len) {
+      emit(out, Directive{}, prefix, plen, body.data(), lead, 0, false);
+      out.repeat('0', directive.width - len);
       out.put(body.data() + lead, body.size() - lead);
       return;
     }
-    emit(out, spec, prefix, plen, body.data(), body.size(), 0, false);
+    emit(out, directive, prefix, plen, body.data(), body.size(), 0, false);
     return;
   }
-  int precision = spec.precision < 0 ? 6 : spec.precision;
+  int precision = directive.precision < 0 ? 6 : directive.precision;
   static Decimal d;  // 800 bytes: kept off the stack, which Lua's C calls share
   d.count = 0;
   d.exponent = 0;
   if (x != 0) exact_decimal(x, d);
   if (c == 'f' || c == 'F') {
     round_decimal(d, d.exponent + precision);
-    fixed_body(body, d, precision, spec.alt);
+    fixed_body(body, d, precision, directive.alt);
   } else if (c == 'e' || c == 'E') {
     round_decimal(d, precision + 1);
-    exponent_body(body, d, precision, spec.alt, upper ? 'E' : 'e', false);
+    exponent_body(body, d, precision, directive.alt, upper ? 'E' : 'e', false);
   } else {  // g, G
     if (precision == 0) precision = 1;
     round_decimal(d, precision);
     int x10 = d.count ? d.exponent - 1 : 0;
     if (x10 < precision && x10 >= -4) {
-      fixed_body(body, d, precision - 1 - x10, spec.alt);
-      if (!spec.alt) body.strip_fraction_zeros();
+      fixed_body(body, d, precision - 1 - x10, directive.alt);
+      if (!directive.alt) body.strip_fraction_zeros();
     } else {
-      exponent_body(body, d, precision - 1, spec.alt, upper ? 'E' : 'e', !spec.alt);
+      exponent_body(body, d, precision - 1, directive.alt, upper ? 'E' : 'e', !directive.alt);
     }
   }
-  emit(out, spec, prefix, plen, body.data(), body.size(), 0, true);
+  emit(out, directive, prefix, plen, body.data(), body.size(), 0, true);
 }
 
-const char* parse_spec(const char* f, Spec& spec, va_list& args) {
+const char* parse_spec(const char* f, Directive& directive, va_list& args) {
   for (;; ++f) {
-    if (*f == '-') spec.left = true;
-    else if (*f == '+') spec.plus = true;
-    else if (*f == ' ') spec.space = true;
-    else if (*f == '#') spec.alt = true;
-    else if (*f == '0') spec.zero = true;
+    if (*f == '-') directive.left = true;
+    else if (*f == '+') directive.plus = true;
+    else if (*f == ' ') directive.space = true;
+    else if (*f == '#') directive.alt = true;
+    else if (*f == '0') directive.zero = true;
     else break;
   }
   if (*f == '*') {
-    spec.width = va_arg(args, int);
-    if (spec.width < 0) {
-      spec.left = true;
-      spec.width = -spec.width;
+    directive.width = va_arg(args, int);
+    if (directive.width < 0) {
+      directive.left = true;
+      directive.width = -directive.width;
     }
     ++f;
   } else {
-    while (*f >= '0' && *f <= '9') spec.width = spec.width * 10 + (*f++ - '0');
+    while (*f >= '0' && *f <= '9') directive.width = directive.width * 10 + (*f++ - '0');
   }
   if (*f == '.') {
     ++f;
-    spec.precision = 0;
+    directive.precision = 0;
     if (*f == '*') {
-      spec.precision = va_arg(args, int);
-      if (spec.precision < 0) spec.precision = -1;
+      directive.precision = va_arg(args, int);
+      if (directive.precision < 0) directive.precision = -1;
       ++f;
     } else {
-      while (*f >= '0' && *f <= '9') spec.precision = spec.precision * 10 + (*f++ - '0');
+      while (*f >= '0' && *f <= '9') directive.precision = directive.precision * 10 + (*f++ - '0');
     }
   }
   for (;; ++f) {
-    if (*f == 'h') spec.length = spec.length == 'h' ? 'H' : 'h';
-    else if (*f == 'l') spec.length = spec.length == 'l' ? 'q' : 'l';
-    else if (*f == 'j' || *f == 'z' || *f == 't' || *f == 'q') spec.length = 'q';
-    else if (*f == 'L') spec.length = 'L';
+    if (*f == 'h') directive.length = directive.length == 'h' ? 'H' : 'h';
+    else if (*f == 'l') directive.length = directive.length == 'l' ? 'q' : 'l';
+    else if (*f == 'j' || *f == 'z' || *f == 't' || *f == 'q') directive.length = 'q';
+    else if (*f == 'L') directive.length = 'L';
     else break;
   }
-  spec.conversion = *f;
+  directive.conversion = *f;
   return *f ? f + 1 : f;
 }
 
-int64_t signed_argument(const Spec& spec, va_list& args) {
-  switch (spec.length) {
+int64_t signed_argument(const Directive& directive, va_list& args) {
+  switch (directive.length) {
     case 'l':
     case 'q': return va_arg(args, long long);
     case 'h': return static_cast<short>(va_arg(args, int));
@@ -380,8 +380,8 @@ int64_t signed_argument(const Spec& spec, va_list& args) {
   }
 }
 
-uint64_t unsigned_argument(const Spec& spec, va_list& args) {
-  switch (spec.length) {
+uint64_t unsigned_argument(const Directive& directive, va_list& args) {
+  switch (directive.length) {
     case 'l':
     case 'q': return va_arg(args, unsigned long long);
     case 'h': return static_cast<unsigned short>(va_arg(args, unsigned));
@@ -402,38 +402,38 @@ extern "C" int nklua_vsnprintf(char* dst, size_t n, const char* format, va_list 
       out.put(*f++);
       continue;
     }
-    Spec spec;
-    f = parse_spec(f + 1, spec, args);
-    switch (spec.conversion) {
+    Directive directive;
+    f = parse_spec(f + 1, directive, args);
+    switch (directive.conversion) {
       case 'd':
       case 'i': {
-        int64_t v = signed_argument(spec, args);
+        int64_t v = signed_argument(directive, args);
         uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-        format_integer(out, spec, mag, v < 0);
+        format_integer(out, directive, mag, v < 0);
         break;
       }
       case 'u':
       case 'o':
       case 'x':
-      case 'X': format_integer(out, spec, unsigned_argument(spec, args), false); break;
+      case 'X': format_integer(out, directive, unsigned_argument(directive, args), false); break;
       case 'c': {
         char ch = static_cast<char>(va_arg(args, int));
-        emit(out, spec, nullptr, 0, &ch, 1, 0, false);
+        emit(out, directive, nullptr, 0, &ch, 1, 0, false);
         break;
       }
       case 's': {
         const char* s = va_arg(args, const char*);
-        if (!s) s = spec.precision < 0 || spec.precision >= 6 ? "(null)" : "";
-        emit(out, spec, nullptr, 0, s, text_length(s, spec.precision), 0, false);
+        if (!s) s = directive.precision < 0 || directive.precision >= 6 ? "(null)" : "";
+        emit(out, directive, nullptr, 0, s, text_length(s, directive.precision), 0, false);
         break;
       }
       case 'p': {
         void* p = va_arg(args, void*);
         if (!p) {
-          emit(out, spec, nullptr, 0, "(nil)", 5, 0, false);
+          emit(out, directive, nullptr, 0, "(nil)", 5, 0, false);
           break;
         }
-        Spec hex = spec;
+        Directive hex = directive;
         hex.conversion = 'x';
         hex.alt = true;
         format_integer(out, hex, reinterpret_cast<uintptr_t>(p), false);
@@ -447,16 +447,16 @@ extern "C" int nklua_vsnprintf(char* dst, size_t n, const char* format, va_list 
       case 'G':
       case 'a':
       case 'A': {
-        double x = spec.length == 'L' ? static_cast<double>(va_arg(args, long double))
+        double x = directive.length == 'L' ? static_cast<double>(va_arg(args, long double))
                                       : va_arg(args, double);
-        format_double(out, spec, x);
+        format_double(out, directive, x);
         break;
       }
       case '%': out.put('%'); break;
       case '\0': break;  // a lone '%' at the end prints nothing
       default:  // unknown conversion: shown as written
         out.put('%');
-        out.put(spec.conversion);
+        out.put(directive.conversion);
         break;
     }
   }
