@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -125,6 +126,35 @@ void BM_Strcmp_Nkhost(benchmark::State& s) {
 }
 void BM_Strcmp_Linux(benchmark::State& s) { string_compare(s, linux_strcmp); }
 
+// The same strings, but each crosses a page boundary a few bytes after its start, at two
+// different distances: the case where reads must take care at the page end.
+struct PagePair {
+  static constexpr size_t kPage = 4096;
+  std::vector<char> a, b;
+  size_t n;
+  explicit PagePair(size_t n) : a(n + 3 * kPage, 0), b(a.size(), 0), n(n) {
+    std::memset(first(), 'x', n);
+    std::memset(second(), 'x', n);
+    second()[n - 1] = 'y';
+  }
+  static char* at_page_end(std::vector<char>& v, size_t before) {
+    uintptr_t page = (reinterpret_cast<uintptr_t>(v.data()) + 2 * kPage - 1) & ~(kPage - 1);
+    return reinterpret_cast<char*>(page) - before;
+  }
+  char* first() { return at_page_end(a, 13); }
+  char* second() { return at_page_end(b, 29); }
+};
+
+void string_compare_at_page_end(benchmark::State& state, StringCompare* f) {
+  PagePair p(size_t(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(f(p.first(), p.second()));
+  bytes(state);
+}
+void BM_StrcmpPageEnd_Nkhost(benchmark::State& s) {
+  string_compare_at_page_end(s, library().function<StringCompare>("strcmp"));
+}
+void BM_StrcmpPageEnd_Linux(benchmark::State& s) { string_compare_at_page_end(s, linux_strcmp); }
+
 void bounded_compare(benchmark::State& state, BoundedCompare* f) {
   Pair p(size_t(state.range(0)));
   for (auto _ : state)
@@ -154,6 +184,8 @@ BENCHMARK(BM_Strlen_Nkhost)->Apply(sizes);
 BENCHMARK(BM_Strlen_Linux)->Apply(sizes);
 BENCHMARK(BM_Strcmp_Nkhost)->Apply(sizes);
 BENCHMARK(BM_Strcmp_Linux)->Apply(sizes);
+BENCHMARK(BM_StrcmpPageEnd_Nkhost)->Apply(sizes);
+BENCHMARK(BM_StrcmpPageEnd_Linux)->Apply(sizes);
 BENCHMARK(BM_Strncmp_Nkhost)->Apply(sizes);
 BENCHMARK(BM_Strncmp_Linux)->Apply(sizes);
 

@@ -1,6 +1,7 @@
-// strlen, memchr and memcmp 32 bytes at a time, for processors with AVX2 whose registers the
-// system saves (stdlib/byte_vectors.h says when). The same rules as the 16-byte versions:
-// aligned groups of 32 and 128 never cross a page, unaligned reads stay inside the blocks.
+// strlen, memchr, memcmp, strcmp and strncmp 32 bytes at a time, for processors with AVX2
+// whose registers the system saves (stdlib/byte_vectors.h says when). The same rules as the
+// 16-byte versions: aligned groups of 32 and 128 never cross a page, unaligned reads stay
+// inside the blocks or the pages of the strings.
 
 #include <immintrin.h>
 
@@ -108,4 +109,55 @@ using Byte = unsigned char;
   i = n - 32;
   uint32_t equal = equal_mask32(load32(a + i), load32(b + i));
   return equal == 0xFFFFFFFF ? 0 : first_difference(i, equal);
+}
+
+namespace {
+
+// For 32 bytes of a against b: 0 in each byte that differs or where a ends.
+[[gnu::target("avx2")]] inline Bytes32 stops32(const Byte* a, const Byte* b) {
+  Bytes32 x = load32(a);
+  return _mm256_min_epu8(_mm256_cmpeq_epi8(x, load32(b)), x);
+}
+[[gnu::target("avx2")]] inline uint32_t stop_mask32(const Byte* a, const Byte* b) {
+  return equal_mask32(stops32(a, b), _mm256_setzero_si256());
+}
+
+}  // namespace
+
+// The 16-byte compare_strings in stdlib/string.cpp, 32 and 128 at a time.
+[[gnu::target("avx2")]] int nk::compare_strings_avx2(const Byte* a, const Byte* b, size_t limit) {
+  auto smaller = [](size_t x, size_t y) { return x < y ? x : y; };
+  auto difference_at = [&](size_t i) { return a[i] - b[i]; };
+  for (size_t i = 0; i < limit;) {
+    size_t room = smaller(page_room(a + i), page_room(b + i));
+    size_t left = limit - i;
+    if (room >= 32 && left >= 32) {
+      size_t stop = i + smaller(room, left) / 32 * 32;
+      for (size_t short_run = smaller(stop, i + 64); i < short_run; i += 32)  // short strings end here
+        if (uint32_t m = stop_mask32(a + i, b + i)) return difference_at(i + lowest_bit(m));
+      for (; i + 128 <= stop; i += 128) {
+        Bytes32 low = _mm256_min_epu8(stops32(a + i, b + i), stops32(a + i + 32, b + i + 32));
+        Bytes32 high = _mm256_min_epu8(stops32(a + i + 64, b + i + 64), stops32(a + i + 96, b + i + 96));
+        if (equal_mask32(_mm256_min_epu8(low, high), _mm256_setzero_si256())) break;
+      }
+      for (; i < stop; i += 32)
+        if (uint32_t m = stop_mask32(a + i, b + i)) return difference_at(i + lowest_bit(m));
+      continue;
+    }
+    uint32_t m;
+    size_t step = smaller(room, 32);
+    if (room >= 32) {
+      m = stop_mask32(a + i, b + i);
+    } else if (i + back_room(a) >= 32 - room && i + back_room(b) >= 32 - room) {
+      m = stop_mask32(a + i - (32 - room), b + i - (32 - room)) >> (32 - room);
+    } else {  // at the start, one near its page end and the other near its page start
+      for (size_t stop = i + smaller(room, left); i < stop; ++i)
+        if (a[i] != b[i] || a[i] == 0) return difference_at(i);
+      continue;
+    }
+    if (left < step) m &= (uint32_t{1} << left) - 1;
+    if (m) return difference_at(i + lowest_bit(m));
+    i += step;
+  }
+  return 0;
 }

@@ -43,8 +43,9 @@ inline unsigned lowest_bit(uint64_t mask) { return static_cast<unsigned>(__built
 
 inline uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
-// Bytes from p to the end of its page (at least 1).
+// Bytes from p to the end of its page (at least 1), and from the page start to p.
 inline size_t page_room(const void* p) { return 4096 - (address(p) & 4095); }
+inline size_t back_room(const void* p) { return address(p) & 4095; }
 
 // How the functions that may read past an object's end read. Under valgrind every byte read
 // past an end is reported, even where the hardware allows it, so they go one byte at a time
@@ -60,5 +61,6 @@ inline bool reads_checked_bytewise() { return read_mode() == ReadMode::bytewise;
 size_t string_length_avx2(const char* s);
 const void* find_byte_avx2(const void* s, unsigned char c, size_t n);  // n > 0
 int compare_blocks_avx2(const void* a, const void* b, size_t n);      // n >= 32
+int compare_strings_avx2(const unsigned char* a, const unsigned char* b, size_t limit);
 
 }  // namespace nk

@@ -25,34 +25,51 @@ bool on_valgrind() {
 }
 
 // For 16 bytes of a against b: a bit for each byte that differs or where a ends.
-unsigned stop_mask(const Byte* a, const Byte* b) {
+Bytes16 stops(const Byte* a, const Byte* b) {
   Bytes16 x = nk::load(a);
-  Bytes16 same = _mm_cmpeq_epi8(x, nk::load(b));
-  return nk::zero_mask(_mm_min_epu8(same, x));  // 0 where they differ or x is 0
+  return _mm_min_epu8(_mm_cmpeq_epi8(x, nk::load(b)), x);  // 0 where they differ or x is 0
 }
+unsigned stop_mask(const Byte* a, const Byte* b) { return nk::zero_mask(stops(a, b)); }
 
 int difference_at(const Byte* a, const Byte* b, size_t i) { return a[i] - b[i]; }
 
 size_t smaller(size_t x, size_t y) { return x < y ? x : y; }
 
-// Compares a and b from byte 0 up to limit positions. Unaligned reads of 16 are kept within
-// each string's page: a tight loop runs while both pages have room, and near a page end the
-// comparison goes one byte at a time.
+// Compares a and b from byte 0 up to limit positions. Unaligned reads of 16 run while both
+// pages have room, four at a time in a long run. Within 16 bytes of a page end the read backs
+// off to end there, and the bytes it repeats are masked out: they belong to the strings or to
+// the pages where they start, so the read cannot fault.
 int compare_strings(const Byte* a, const Byte* b, size_t limit) {
-  size_t i = 0;
-  while (i < limit) {
+  for (size_t i = 0; i < limit;) {
     size_t room = smaller(nk::page_room(a + i), nk::page_room(b + i));
     size_t left = limit - i;
     if (room >= 16 && left >= 16) {
-      for (size_t stop = i + smaller(room, left) / 16 * 16; i < stop; i += 16)
+      size_t stop = i + smaller(room, left) / 16 * 16;
+      for (size_t short_run = smaller(stop, i + 64); i < short_run; i += 16)  // short strings end here
         if (unsigned m = stop_mask(a + i, b + i)) return difference_at(a, b, i + nk::lowest_bit(m));
-    } else if (room >= 16) {
-      unsigned m = stop_mask(a + i, b + i) & ((1u << left) - 1);
-      return m ? difference_at(a, b, i + nk::lowest_bit(m)) : 0;
-    } else {
-      if (a[i] != b[i] || a[i] == 0) return difference_at(a, b, i);
-      ++i;
+      for (; i + 64 <= stop; i += 64) {
+        Bytes16 low = _mm_min_epu8(stops(a + i, b + i), stops(a + i + 16, b + i + 16));
+        Bytes16 high = _mm_min_epu8(stops(a + i + 32, b + i + 32), stops(a + i + 48, b + i + 48));
+        if (nk::zero_mask(_mm_min_epu8(low, high))) break;
+      }
+      for (; i < stop; i += 16)
+        if (unsigned m = stop_mask(a + i, b + i)) return difference_at(a, b, i + nk::lowest_bit(m));
+      continue;
     }
+    unsigned m;
+    size_t step = smaller(room, 16);
+    if (room >= 16) {
+      m = stop_mask(a + i, b + i);
+    } else if (i + nk::back_room(a) >= 16 - room && i + nk::back_room(b) >= 16 - room) {
+      m = stop_mask(a + i - (16 - room), b + i - (16 - room)) >> (16 - room);
+    } else {  // at the start, one near its page end and the other near its page start
+      for (size_t stop = i + smaller(room, left); i < stop; ++i)
+        if (a[i] != b[i] || a[i] == 0) return difference_at(a, b, i);
+      continue;
+    }
+    if (left < step) m &= (1u << left) - 1;
+    if (m) return difference_at(a, b, i + nk::lowest_bit(m));
+    i += step;
   }
   return 0;
 }
@@ -124,6 +141,7 @@ int strcmp(const char* a, const char* b) {
     while (*x && *x == *y) ++x, ++y;
     return *x - *y;
   }
+  if (nk::read_mode() == nk::ReadMode::avx2) return nk::compare_strings_avx2(x, y, SIZE_MAX);
   return compare_strings(x, y, SIZE_MAX);
 }
 
@@ -137,6 +155,7 @@ int strncmp(const char* a, const char* b, size_t n) {
     }
     return 0;
   }
+  if (nk::read_mode() == nk::ReadMode::avx2) return nk::compare_strings_avx2(x, y, n);
   return compare_strings(x, y, n);
 }
 

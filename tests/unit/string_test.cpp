@@ -15,24 +15,25 @@ namespace {
 
 using nk::test::GuardedBuffer;
 
-// One read-write page between two inaccessible ones: a read or write that strays from an
-// object placed at either edge faults.
+// Read-write pages (one unless asked) between two inaccessible ones: a read or write that
+// strays from an object placed at either edge faults.
 class GuardedPage {
  public:
-  GuardedPage() {
+  explicit GuardedPage(size_t pages = 1) : pages_(pages) {
     size_ = size_t(sysconf(_SC_PAGESIZE));
     base_ = static_cast<unsigned char*>(
-        mmap(nullptr, 3 * size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    mprotect(base_ + size_, size_, PROT_READ | PROT_WRITE);
+        mmap(nullptr, (pages + 2) * size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(base_ + size_, pages * size_, PROT_READ | PROT_WRITE);
   }
-  ~GuardedPage() { munmap(base_, 3 * size_); }
+  ~GuardedPage() { munmap(base_, (pages_ + 2) * size_); }
   GuardedPage(const GuardedPage&) = delete;
   GuardedPage& operator=(const GuardedPage&) = delete;
   unsigned char* start() { return base_ + size_; }
-  unsigned char* end() { return base_ + 2 * size_; }
+  unsigned char* end() { return base_ + (pages_ + 1) * size_; }
   size_t size() const { return size_; }
 
  private:
+  size_t pages_;
   unsigned char* base_;
   size_t size_;
 };
@@ -179,11 +180,13 @@ TEST_F(String, WideReadsStayInsideTheirPages) {
     *read_mode_ = mode;
     SCOPED_TRACE(testing::Message() << "read mode " << int(mode));
     for (size_t n = 0; n <= 300; ++n) {
-      for (size_t edge = 0; edge < 2 * 16; ++edge) {
-        // The object starts edge bytes into the page, or ends (edge - 16) bytes before its end.
-        size_t offset = edge < 16 ? edge : one.size() - n - (edge - 16);
+      for (size_t edge = 0; edge < 3 * 32; ++edge) {
+        // Both objects start near their page's start, or both end near its end, or the first
+        // ends near its end while the second starts near its start; at every alignment.
+        bool a_at_start = edge < 32, b_at_start = edge < 32 || edge >= 64;
+        size_t offset = a_at_start ? edge : one.size() - n - edge % 32;
         unsigned char* a = one.start() + offset;
-        unsigned char* b = two.start() + (edge < 16 ? (edge * 7) % 16 : two.size() - n - (edge * 5) % 16);
+        unsigned char* b = two.start() + (b_at_start ? (edge * 7) % 32 : two.size() - n - (edge * 5) % 32);
         fill(a, n, random);
         std::memcpy(b, a, n);
         size_t at = n ? random() % n : 0;
@@ -213,12 +216,41 @@ TEST_F(String, WideReadsStayInsideTheirPages) {
         EXPECT_EQ(strcmp_(y, x), -expected);
         EXPECT_EQ(strncmp_(x, y, n), expected);
         EXPECT_EQ(strncmp_(x, y, at), 0);
-        if (edge < 16) {  // y one byte longer than x: they differ at x's end
+        if (b_at_start) {  // y one byte longer than x: they differ at x's end
           b[at] = a[at];
           b[n - 1] = 'q';
           b[n] = 0;
           EXPECT_EQ(strcmp_(x, y), -'q');
         }
+      }
+    }
+  }
+}
+
+// Strings that run from one page into the next, with inaccessible pages around both: the
+// reads that back off from a page end reach into the string's own bytes.
+TEST_F(String, ComparisonsRunAcrossPageEnds) {
+  GuardedPage one(2), two(2);
+  for (unsigned char mode : read_modes()) {
+    *read_mode_ = mode;
+    for (size_t n = 2; n <= 100; ++n) {
+      for (size_t cross = 1; cross < n; cross += 3) {
+        size_t later = (cross * 11) % n;  // where the second string crosses
+        unsigned char* a = one.start() + one.size() - cross;
+        unsigned char* b = two.start() + two.size() - later;
+        std::memset(a, 'a', n - 1);
+        std::memset(b, 'a', n - 1);
+        a[n - 1] = b[n - 1] = 0;
+        SCOPED_TRACE(testing::Message() << "mode " << int(mode) << ", n " << n << ", crossing at " << cross);
+        const char* x = reinterpret_cast<char*>(a);
+        const char* y = reinterpret_cast<char*>(b);
+        EXPECT_EQ(strcmp_(x, y), 0);
+        EXPECT_EQ(strncmp_(x, y, n + 40), 0);
+        size_t at = (cross + later) % (n - 1);
+        b[at] = 'c';
+        EXPECT_EQ(strcmp_(x, y), 'a' - 'c');
+        EXPECT_EQ(strncmp_(y, x, n), 'c' - 'a');
+        EXPECT_EQ(strncmp_(y, x, at), 0);
       }
     }
   }
