@@ -183,15 +183,38 @@ char* strchr(const char* s, int c) {
   }
 }
 
+namespace {
+
+// The bytes of a set as 256 bits: one look-up per byte scanned, whatever the set's length
+// (Lua's string.format calls strspn with a set of fourteen for every conversion).
+class ByteSet {
+ public:
+  explicit ByteSet(const char* set) {
+    for (; *set; ++set) add(static_cast<unsigned char>(*set));
+  }
+  bool has(char c) const {
+    auto byte = static_cast<unsigned char>(c);
+    return bits_[byte >> 6] >> (byte & 63) & 1;
+  }
+
+ private:
+  void add(unsigned char byte) { bits_[byte >> 6] |= uint64_t{1} << (byte & 63); }
+  uint64_t bits_[4] = {};
+};
+
+}  // namespace
+
 size_t strspn(const char* s, const char* set) {
+  ByteSet bytes(set);
   size_t n = 0;
-  while (s[n] && strchr(set, s[n])) ++n;
+  while (s[n] && bytes.has(s[n])) ++n;
   return n;
 }
 
 char* strpbrk(const char* s, const char* set) {
+  ByteSet bytes(set);
   for (; *s; ++s)
-    if (strchr(set, *s)) return const_cast<char*>(s);
+    if (bytes.has(*s)) return const_cast<char*>(s);
   return nullptr;
 }
 

@@ -157,6 +157,11 @@ TEST_F(String, Searches) {
   auto strpbrk = fn<char*(const char*, const char*)>("strpbrk");
   EXPECT_EQ(strpbrk(s, "ol"), s + 2);
   EXPECT_EQ(strpbrk(s, "xyz"), nullptr);
+  // Bytes above 0x7F and at the edges of the set's 64-bit words (0x3F/0x40, 0x7F/0x80, 0xFF).
+  const char upper[] = "\xff\x80?@\x7f!";
+  EXPECT_EQ(fn<size_t(const char*, const char*)>("strspn")(upper, "@?\x7f\x80\xff"), 5u);
+  EXPECT_EQ(strpbrk(upper, "!\xc0"), upper + 5);
+  EXPECT_EQ(strpbrk(upper, "\xbf\x3e\x41"), nullptr);
 
   const char* h = "aab";
   EXPECT_EQ(strstr_(h, ""), h);
