@@ -106,12 +106,48 @@ struct Decimal {
   int exponent = 0;
 };
 
+// Drops D's leading and trailing zeros, keeping its value.
+void trim_decimal(Decimal& d) {
+  int low = 0;
+  while (low < d.count && d.digits[low] == '0') ++low;
+  int high = d.count;
+  while (high > low && d.digits[high - 1] == '0') --high;
+  for (int i = low; i < high; ++i) d.digits[i - low] = d.digits[i];
+  d.count = high - low;
+  d.exponent -= low;
+}
+
+// m * 2^e2 when every fraction bit lies within 64 bits and the whole part fits 64 bits: the
+// common numbers, whose digits 128-bit arithmetic gives exactly without the big number.
+bool small_exact_decimal(uint64_t m, int e2, Decimal& d) {
+  if (e2 > 11 || e2 < -64) return false;
+  int k = e2 < 0 ? -e2 : 0;
+  using u128 = unsigned __int128;
+  u128 one = u128{1} << k;
+  uint64_t whole = e2 >= 0 ? m << e2 : static_cast<uint64_t>(u128{m} >> k);
+  u128 fraction = u128{m} & (one - 1);
+  char reversed[24];
+  int n = 0;
+  for (; whole; whole /= 10) reversed[n++] = static_cast<char>('0' + whole % 10);
+  d.count = 0;
+  while (n) d.digits[d.count++] = reversed[--n];
+  d.exponent = d.count;
+  while (fraction) {
+    fraction *= 10;
+    d.digits[d.count++] = static_cast<char>('0' + static_cast<int>(fraction >> k));
+    fraction &= one - 1;
+  }
+  trim_decimal(d);
+  return true;
+}
+
 void exact_decimal(double x, Decimal& d) {
   uint64_t b = bits_of(x) & ~(uint64_t{1} << 63);
   int field = static_cast<int>(b >> 52);
   uint64_t m = b & ((uint64_t{1} << 52) - 1);
   int e2 = field ? field - 1075 : -1074;
   if (field) m |= uint64_t{1} << 52;
+  if (small_exact_decimal(m, e2, d)) return;
   nklua::BigNum n;
   n.set(m);
   int point_shift = 0;  // value = N * 10^-point_shift
