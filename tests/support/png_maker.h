@@ -1,11 +1,13 @@
 #pragma once
 // Test pictures: PNG files of every colour type and bit depth written with libpng, from
-// samples the test knows, and the chunk surgery that damaged files need.
+// samples the test knows, the chunk surgery that damaged files need, and PNG files read
+// back as 8-bit RGBA.
 
 #include <png.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -120,6 +122,25 @@ inline std::vector<uint8_t> png_chunk(const char type[4], const std::vector<uint
   uint32_t crc = uint32_t(crc32(0, chunk.data() + 4, length + 4));
   for (int i = 0; i < 4; ++i) chunk[8 + length + i] = uint8_t(crc >> (24 - 8 * i));
   return chunk;
+}
+
+// A PNG file as 8-bit RGBA, row by row; width and height 0 when it cannot be read.
+struct DecodedPng {
+  uint32_t width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+inline DecodedPng read_png_file(const std::filesystem::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGBA;
+  DecodedPng png;
+  png.rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, png.rgba.data(), 0, nullptr)) return {};
+  png.width = image.width;
+  png.height = image.height;
+  return png;
 }
 
 }  // namespace nk::test

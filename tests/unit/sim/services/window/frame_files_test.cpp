@@ -4,34 +4,18 @@
 #include "sim/services/window/frame_files.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <set>
+
+#include "support/png_maker.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace nk::sim;
 
-struct Png {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-};
-
-Png read_png(const fs::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Png png;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return png;
-  image.format = PNG_FORMAT_RGBA;
-  png.rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, png.rgba.data(), 0, nullptr)) return {};
-  png.width = image.width;
-  png.height = image.height;
-  return png;
-}
 
 std::set<std::string> names_in(const fs::path& dir) {
   std::set<std::string> names;
@@ -55,11 +39,11 @@ TEST_F(FrameFilesTest, SavesPublicationsInOrderWithTheirExactBytes) {
   EXPECT_EQ(frames.save(nullptr, 3, 1, 12, 0x00A1B2C3), dir / "new/frames/frame-000002.png");
   EXPECT_EQ(frames.saved(), 2u);
 
-  Png first = read_png(dir / "new/frames/frame-000001.png");
+  auto first = nk::test::read_png_file(dir / "new/frames/frame-000001.png");
   ASSERT_EQ(first.width, 2u);
   ASSERT_EQ(first.height, 2u);
   EXPECT_EQ(first.rgba, (std::vector<uint8_t>{1, 2, 3, 0, 250, 128, 7, 99, 9, 8, 7, 255, 0, 0, 0, 1}));
-  Png background = read_png(dir / "new/frames/frame-000002.png");
+  auto background = nk::test::read_png_file(dir / "new/frames/frame-000002.png");
   ASSERT_EQ(background.width, 3u);
   EXPECT_EQ(background.rgba, (std::vector<uint8_t>{0xA1, 0xB2, 0xC3, 255, 0xA1, 0xB2, 0xC3, 255,
                                                    0xA1, 0xB2, 0xC3, 255}));
@@ -75,7 +59,7 @@ TEST_F(FrameFilesTest, ANewRunReplacesEarlierFramesOnly) {
   const uint8_t pixel[4] = {1, 2, 3, 4};
   frames.save(pixel, 1, 1, 4, 0);
   EXPECT_EQ(names_in(dir), (std::set<std::string>{"frame-000001.png", "notes.txt", "frame-1.png"}));
-  EXPECT_EQ(read_png(dir / "frame-000001.png").rgba, (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(nk::test::read_png_file(dir / "frame-000001.png").rgba, (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
 TEST_F(FrameFilesTest, ProblemsNameThePath) {

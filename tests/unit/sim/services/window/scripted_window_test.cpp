@@ -1,9 +1,10 @@
 // Guest window programs under nkhost, headless: a loop driven by --input that reports its
 // own key flags and mouse, golden frames from --frames, and the options that shape a run.
 
-#include <png.h>
+#include <cstring>
 
 #include "support/nkhost_process.h"
+#include "support/png_maker.h"
 
 namespace {
 
@@ -24,15 +25,9 @@ struct Frame {
 };
 
 Frame read_frame(const fs::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Frame frame;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return frame;
-  image.format = PNG_FORMAT_RGBA;
-  frame.pixels.resize(image.width * image.height);
-  if (!png_image_finish_read(&image, nullptr, frame.pixels.data(), 0, nullptr)) return {};
-  frame.width = image.width;
-  frame.height = image.height;
+  auto png = nk::test::read_png_file(path);
+  Frame frame{png.width, png.height, std::vector<Rgba>(png.rgba.size() / 4)};
+  std::memcpy(frame.pixels.data(), png.rgba.data(), png.rgba.size());
   return frame;
 }
 
