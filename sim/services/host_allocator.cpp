@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "sim/services/valgrind_hooks.h"
@@ -14,17 +13,6 @@ namespace {
 constexpr uint64_t kPreferredArena = 0x80000000;
 constexpr uint64_t kArenaSize = uint64_t(1) << 30;
 constexpr uint64_t kMinimumArena = uint64_t(64) << 20;
-constexpr uint32_t kMaxSmall = 32 << 10;
-
-// Sixteen-byte steps up to 128, then four steps per power of two up to kMaxSmall: at most
-// a quarter of a block is slack.
-unsigned class_of(uint64_t size) {
-  if (size <= 128) return size == 0 ? 0 : static_cast<unsigned>((size + 15) / 16 - 1);
-  unsigned k = 63 - std::countl_zero(size - 1);  // size lies in (2^k, 2^(k+1)]
-  uint64_t step = (uint64_t(1) << k) / 4;
-  unsigned j = static_cast<unsigned>((size - (uint64_t(1) << k) + step - 1) / step);
-  return 8 + (k - 7) * 4 + (j - 1);
-}
 
 uint32_t class_size(unsigned size_class) {
   if (size_class < 8) return 16 * (size_class + 1);
@@ -52,8 +40,8 @@ HostAllocator::HostAllocator()
       page_class_(arena_.size() / kPage, 0),
       run_length_(arena_.size() / kPage, 0),
       redzone_(running_on_valgrind() ? kGranule : 0) {
-  classes_.resize(class_of(kMaxSmall) + 1);
-  for (unsigned i = 0; i < classes_.size(); ++i) classes_[i].size = class_size(i);
+  static_assert(class_of(kMaxSmall) + 1 == kClassCount);
+  for (unsigned i = 0; i < kClassCount; ++i) classes_[i].size = class_size(i);
   valgrind_no_access(arena_.data(), arena_.size());
 }
 
@@ -124,14 +112,11 @@ void HostAllocator::purge_free_pages() {
 
 void* HostAllocator::carve_small(unsigned size_class) {
   SizeClass& c = classes_[size_class];
-  if (!c.free.empty()) {
-    uint32_t offset = c.free.back();
-    c.free.pop_back();
-    return at(offset);
-  }
+  if (c.free_count != 0) return at(c.pop());
   if (c.end - c.next < c.size) {
     auto page = take_pages(1);
     if (!page) return nullptr;
+    c.free_slots.resize(c.free_slots.size() + kPage / c.size);
     page_class_[*page] = static_cast<uint8_t>(size_class + 1);
     c.next = *page * kPage;
     c.end = c.next + kPage / c.size * c.size;
@@ -162,9 +147,9 @@ void* HostAllocator::allocate_any(uint64_t size) {
   return block;
 }
 
-std::optional<uint64_t> HostAllocator::release_any(void* block) {
+uint64_t HostAllocator::release_any(void* block) {
   auto offset = offset_of(block);
-  if (!offset) return std::nullopt;
+  if (!offset) return kNotABlock;
   uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
   if (redzone_) valgrind_block_freed(block);
@@ -174,7 +159,7 @@ std::optional<uint64_t> HostAllocator::release_any(void* block) {
     for (uint32_t i = 0; i < count; ++i) page_class_[page + i] = 0;
     give_pages(page, count);
   } else {
-    classes_[page_class_[page] - 1].free.push_back(*offset);
+    classes_[page_class_[page] - 1].push(*offset);
   }
   return size;
 }

@@ -178,6 +178,22 @@ TEST_F(HostServices, ManyBlocksNeverOverlap) {
   EXPECT_EQ(machine.memory().counters().live_blocks, live.size());
 }
 
+// Freed slots are kept for reuse: a class that spans several pages takes back every one of
+// its blocks, and hands the same addresses out again before it touches a new page.
+TEST_F(HostServices, FreedBlocksAreReusedAcrossPages) {
+  constexpr size_t kBlocks = 3 * (64 << 10) / 48 + 5;  // a little over three pages of 48-byte slots
+  std::vector<void*> first(kBlocks), again(kBlocks);
+  for (auto& p : first) ASSERT_NE(p = allocate(40), nullptr);
+  for (void* p : first) release(p);
+  for (auto& p : again) ASSERT_NE(p = allocate(33), nullptr);
+  std::sort(first.begin(), first.end());
+  std::sort(again.begin(), again.end());
+  EXPECT_EQ(std::adjacent_find(first.begin(), first.end()), first.end());
+  EXPECT_EQ(first, again);
+  for (void* p : again) release(p);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+}
+
 TEST_F(HostServices, FailureInjection) {
   machine.memory().fail_nth(3);
   void* a = allocate(8);
