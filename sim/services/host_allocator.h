@@ -97,6 +97,7 @@ class HostAllocator {
   uint64_t release_any(void* block);
   std::optional<uint32_t> offset_of(const void* block) const;
   void* carve_small(unsigned size_class);
+  void reclaim_empty_pages();
   void* carve_large(uint64_t size);
   std::optional<uint32_t> take_pages(uint32_t count);
   void give_pages(uint32_t first, uint32_t count);
@@ -110,6 +111,13 @@ class HostAllocator {
   std::vector<uint32_t> run_length_;  // pages of the large run starting here
   std::array<SizeClass, kClassCount> classes_;
   std::map<uint32_t, uint32_t> free_runs_;  // first page -> page count, released runs
+  // Pages held by the small classes. A page stays with its class while any of its blocks
+  // lives; once the count has grown by a quarter since the last look, the pages whose
+  // blocks are all free go back to the pool, so that a program whose block sizes drift
+  // (strings that keep growing) does not leave every class it passed through holding pages.
+  uint32_t small_pages_ = 0;
+  uint32_t reclaim_at_ = kFirstReclaim;
+  static constexpr uint32_t kFirstReclaim = 64;  // 4 MiB
   uint32_t next_page_ = 0;   // pages from here on are not in use
   uint32_t high_water_ = 0;  // pages from here on have never been touched
   // Pages freed since the last purge that may still be resident. A program that frees and

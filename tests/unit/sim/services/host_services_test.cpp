@@ -194,6 +194,26 @@ TEST_F(HostServices, FreedBlocksAreReusedAcrossPages) {
   EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
 }
 
+// Sizes that keep growing, as a string built by repeated concatenation does: the pages of
+// the classes left behind go to the next ones, so the arena does not grow with the number
+// of classes passed through (about twenty here, 8 MiB through each size).
+TEST_F(HostServices, PagesOfClassesLeftBehindAreReused) {
+  uintptr_t lowest = UINTPTR_MAX, highest = 0;
+  for (uint64_t size = 600; size <= 30000; size += 600) {
+    std::vector<void*> blocks;
+    for (uint64_t total = 0; total < (8u << 20); total += size) {
+      auto address = reinterpret_cast<uintptr_t>(allocate(size));
+      ASSERT_NE(address, 0u) << size;
+      lowest = std::min(lowest, address);
+      highest = std::max(highest, address + size);
+      blocks.push_back(reinterpret_cast<void*>(address));
+    }
+    for (void* p : blocks) release(p);
+  }
+  EXPECT_LT(highest - lowest, uintptr_t{32} << 20);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+}
+
 TEST_F(HostServices, FailureInjection) {
   machine.memory().fail_nth(3);
   void* a = allocate(8);
