@@ -11,6 +11,10 @@ namespace {
 
 using Bytes32 = __m256i;
 using Byte = unsigned char;
+using nk::address;
+using nk::back_room;
+using nk::lowest_bit;
+using nk::page_room;
 
 [[gnu::target("avx2")]] inline Bytes32 load32_aligned(const void* p) {
   return _mm256_load_si256(static_cast<const Bytes32*>(p));
@@ -136,46 +140,63 @@ namespace {
   Bytes32 x = load32(a);
   return _mm256_min_epu8(_mm256_cmpeq_epi8(x, load32(b)), x);
 }
+[[gnu::target("avx2")]] inline uint32_t zero_mask32(Bytes32 v) {
+  return equal_mask32(v, _mm256_setzero_si256());
+}
 [[gnu::target("avx2")]] inline uint32_t stop_mask32(const Byte* a, const Byte* b) {
-  return equal_mask32(stops32(a, b), _mm256_setzero_si256());
+  return zero_mask32(stops32(a, b));
+}
+
+// The 16-byte compare_strings in stdlib/string.cpp, 32 and 128 at a time, from byte i on.
+// Reads may pass the limit while they stay in both pages: a stop found past it means the
+// strings agree up to it.
+[[gnu::target("avx2"), gnu::noinline]] int compare_strings_from(const Byte* a, const Byte* b, size_t i,
+                                                               size_t limit) {
+  auto result_at = [&](size_t k) { return k < limit ? a[k] - b[k] : 0; };
+  while (i < limit) {
+    size_t room = page_room(a + i) < page_room(b + i) ? page_room(a + i) : page_room(b + i);
+    if (room < 32) {
+      // The read backs off to end at the nearer page end; the bytes it repeats belong to the
+      // strings or to the pages where they start, so it cannot fault.
+      size_t back = 32 - room;
+      if (i + back_room(a) >= back && i + back_room(b) >= back) {
+        if (uint32_t m = stop_mask32(a + i - back, b + i - back) >> back) return result_at(i + lowest_bit(m));
+      } else {  // at the start, one near its page end and the other near its page start
+        for (size_t k = i; k < i + room && k < limit; ++k)
+          if (a[k] != b[k] || a[k] == 0) return result_at(k);
+      }
+      i += room;
+      continue;
+    }
+    // Reads up to stop stay in both pages. From the second on, they are aligned in a, and in b
+    // too where the strings are aligned alike.
+    size_t stop = i + room;
+    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+    for (i += 32 - (address(a + i) & 31); i + 128 <= stop && i < limit; i += 128) {
+      Bytes32 s0 = stops32(a + i, b + i), s1 = stops32(a + i + 32, b + i + 32);
+      Bytes32 s2 = stops32(a + i + 64, b + i + 64), s3 = stops32(a + i + 96, b + i + 96);
+      if (!zero_mask32(_mm256_min_epu8(_mm256_min_epu8(s0, s1), _mm256_min_epu8(s2, s3)))) continue;
+      uint64_t low = zero_mask32(s0) | uint64_t{zero_mask32(s1)} << 32;
+      if (low) return result_at(i + lowest_bit(low));
+      return result_at(i + 64 + lowest_bit(zero_mask32(s2) | uint64_t{zero_mask32(s3)} << 32));
+    }
+    for (; i + 32 <= stop && i < limit; i += 32)
+      if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+  }
+  return 0;
 }
 
 }  // namespace
 
-// The 16-byte compare_strings in stdlib/string.cpp, 32 and 128 at a time.
+// Most strings differ or end within their first 128 bytes, so these come first, 32 at a time
+// where both pages have room for all of them (the test on a | b errs only towards caution).
 [[gnu::target("avx2")]] int nk::compare_strings_avx2(const Byte* a, const Byte* b, size_t limit) {
-  auto smaller = [](size_t x, size_t y) { return x < y ? x : y; };
-  auto difference_at = [&](size_t i) { return a[i] - b[i]; };
-  for (size_t i = 0; i < limit;) {
-    size_t room = smaller(page_room(a + i), page_room(b + i));
-    size_t left = limit - i;
-    if (room >= 32 && left >= 32) {
-      size_t stop = i + smaller(room, left) / 32 * 32;
-      for (size_t short_run = smaller(stop, i + 64); i < short_run; i += 32)  // short strings end here
-        if (uint32_t m = stop_mask32(a + i, b + i)) return difference_at(i + lowest_bit(m));
-      for (; i + 128 <= stop; i += 128) {
-        Bytes32 low = _mm256_min_epu8(stops32(a + i, b + i), stops32(a + i + 32, b + i + 32));
-        Bytes32 high = _mm256_min_epu8(stops32(a + i + 64, b + i + 64), stops32(a + i + 96, b + i + 96));
-        if (equal_mask32(_mm256_min_epu8(low, high), _mm256_setzero_si256())) break;
-      }
-      for (; i < stop; i += 32)
-        if (uint32_t m = stop_mask32(a + i, b + i)) return difference_at(i + lowest_bit(m));
-      continue;
+  if (((address(a) | address(b)) & 4095) > 4096 - 128) return compare_strings_from(a, b, 0, limit);
+  for (size_t i = 0, head = limit < 128 ? limit : 128; i < head; i += 32) {
+    if (uint32_t m = stop_mask32(a + i, b + i)) {
+      size_t k = i + lowest_bit(m);  // the first stop; the strings are equal before it
+      return k < limit ? a[k] - b[k] : 0;
     }
-    uint32_t m;
-    size_t step = smaller(room, 32);
-    if (room >= 32) {
-      m = stop_mask32(a + i, b + i);
-    } else if (i + back_room(a) >= 32 - room && i + back_room(b) >= 32 - room) {
-      m = stop_mask32(a + i - (32 - room), b + i - (32 - room)) >> (32 - room);
-    } else {  // at the start, one near its page end and the other near its page start
-      for (size_t stop = i + smaller(room, left); i < stop; ++i)
-        if (a[i] != b[i] || a[i] == 0) return difference_at(i);
-      continue;
-    }
-    if (left < step) m &= (uint32_t{1} << left) - 1;
-    if (m) return difference_at(i + lowest_bit(m));
-    i += step;
   }
-  return 0;
+  return limit <= 128 ? 0 : compare_strings_from(a, b, 128, limit);
 }
