@@ -39,12 +39,17 @@ using Byte = unsigned char;
   Bytes32 zero = _mm256_setzero_si256();
   size_t offset = address(s) & 31;
   const Byte* group = reinterpret_cast<const Byte*>(s) - offset;
-  uint32_t m = equal_mask32(load32_aligned(group), zero) >> offset;
+  // The first 32 bytes in one read where that stays in s's page, else the aligned group
+  // holding s; either way every byte up to the next aligned group.
+  uint32_t m = page_room(s) >= 32 ? equal_mask32(load32(s), zero)
+                                  : equal_mask32(load32_aligned(group), zero) >> offset;
   if (m) return lowest_bit(m);
-  for (group += 32; address(group) & 127; group += 32)
-    if ((m = equal_mask32(load32_aligned(group), zero)))
+  // Four more groups one by one for the many short strings, then groups of 128 from the
+  // 128-byte boundary at or below the first byte not yet seen.
+  for (int i = 0; i < 4; ++i)
+    if ((m = equal_mask32(load32_aligned(group += 32), zero)))
       return size_t(group - reinterpret_cast<const Byte*>(s)) + lowest_bit(m);
-  for (;; group += 128) {
+  for (group = reinterpret_cast<const Byte*>(address(group + 32) & ~uintptr_t{127});; group += 128) {
     Bytes32 least = _mm256_min_epu8(_mm256_min_epu8(load32_aligned(group), load32_aligned(group + 32)),
                                     _mm256_min_epu8(load32_aligned(group + 64), load32_aligned(group + 96)));
     if (equal_mask32(least, zero))
@@ -59,7 +64,16 @@ using Byte = unsigned char;
   const Byte* group = p - offset;
   // Bytes from group on that belong to the block; n may be as large as size_t allows.
   size_t left = n > SIZE_MAX - offset ? SIZE_MAX : n + offset;
-  uint32_t m = equal_mask32(load32_aligned(group), needle) >> offset << offset;
+  uint32_t m;
+  if (page_room(p) >= 32) {  // the first 32 bytes in one read that stays in p's page
+    if ((m = equal_mask32(load32(p), needle))) {
+      unsigned i = lowest_bit(m);
+      return i < n ? p + i : nullptr;
+    }
+    if (n <= 32) return nullptr;
+  } else {
+    m = equal_mask32(load32_aligned(group), needle) >> offset << offset;
+  }
   for (;;) {
     if (m) {
       unsigned i = lowest_bit(m);
@@ -85,6 +99,8 @@ using Byte = unsigned char;
   }
 }
 
+// The first and last 32 bytes apart; in between, a is read at aligned addresses, which
+// halves the reads that straddle two cache lines.
 [[gnu::target("avx2")]] int nk::compare_blocks_avx2(const void* left, const void* right, size_t n) {
   const Byte* a = static_cast<const Byte*>(left);
   const Byte* b = static_cast<const Byte*>(right);
@@ -92,23 +108,25 @@ using Byte = unsigned char;
     unsigned k = lowest_bit(~equal);
     return a[i + k] - b[i + k];
   };
-  size_t i = 0;
-  for (; i + 128 <= n; i += 128) {
-    Bytes32 all = _mm256_and_si256(
-        _mm256_and_si256(_mm256_cmpeq_epi8(load32(a + i), load32(b + i)),
-                         _mm256_cmpeq_epi8(load32(a + i + 32), load32(b + i + 32))),
-        _mm256_and_si256(_mm256_cmpeq_epi8(load32(a + i + 64), load32(b + i + 64)),
-                         _mm256_cmpeq_epi8(load32(a + i + 96), load32(b + i + 96))));
-    if (static_cast<uint32_t>(_mm256_movemask_epi8(all)) != 0xFFFFFFFF) break;
+  uint32_t equal = equal_mask32(load32(a), load32(b));
+  if (equal != 0xFFFFFFFF) return first_difference(0, equal);
+  if (n > 64) {
+    size_t i = 32 - (address(a) & 31);
+    for (; i + 128 <= n; i += 128) {
+      Bytes32 all = _mm256_and_si256(
+          _mm256_and_si256(_mm256_cmpeq_epi8(load32_aligned(a + i), load32(b + i)),
+                           _mm256_cmpeq_epi8(load32_aligned(a + i + 32), load32(b + i + 32))),
+          _mm256_and_si256(_mm256_cmpeq_epi8(load32_aligned(a + i + 64), load32(b + i + 64)),
+                           _mm256_cmpeq_epi8(load32_aligned(a + i + 96), load32(b + i + 96))));
+      if (static_cast<uint32_t>(_mm256_movemask_epi8(all)) != 0xFFFFFFFF) break;
+    }
+    for (; i + 32 <= n; i += 32) {
+      equal = equal_mask32(load32_aligned(a + i), load32(b + i));
+      if (equal != 0xFFFFFFFF) return first_difference(i, equal);
+    }
   }
-  for (; i + 32 <= n; i += 32) {
-    uint32_t equal = equal_mask32(load32(a + i), load32(b + i));
-    if (equal != 0xFFFFFFFF) return first_difference(i, equal);
-  }
-  if (i == n) return 0;
-  i = n - 32;
-  uint32_t equal = equal_mask32(load32(a + i), load32(b + i));
-  return equal == 0xFFFFFFFF ? 0 : first_difference(i, equal);
+  equal = equal_mask32(load32(a + n - 32), load32(b + n - 32));
+  return equal == 0xFFFFFFFF ? 0 : first_difference(n - 32, equal);
 }
 
 namespace {

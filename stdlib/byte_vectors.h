@@ -54,8 +54,16 @@ inline size_t back_room(const void* p) { return address(p) & 4095; }
 // registers (the boot environment may not), else 16. Settled on first use.
 enum class ReadMode : unsigned char { unknown, bytewise, sse2, avx2 };
 extern ReadMode gReadMode;  // the tests set it to try each way on one machine
-ReadMode read_mode();
-inline bool reads_checked_bytewise() { return read_mode() == ReadMode::bytewise; }
+
+ReadMode settle_read_mode();
+
+// The first call of all settles the mode, then is made again from here: out of line, so that
+// the probes give no caller a stack frame on its usual path.
+template <class R, class... Args>
+[[gnu::cold, gnu::noinline]] R once_settled(R (*f)(Args...), Args... args) {
+  settle_read_mode();
+  return f(args...);
+}
 
 // AVX2 versions, for ReadMode::avx2 only.
 size_t string_length_avx2(const char* s);

@@ -231,7 +231,8 @@ int memcmp(const void* left, const void* right, size_t n) {
       if (a[i] != b[i]) return a[i] - b[i];
     return 0;
   }
-  if (n >= 32 && nk::read_mode() == nk::ReadMode::avx2) return nk::compare_blocks_avx2(a, b, n);
+  if (n >= 32 && nk::gReadMode == nk::ReadMode::avx2) return nk::compare_blocks_avx2(a, b, n);
+  if (n >= 32 && nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(memcmp, left, right, n);
   size_t i = 0;
   for (; i + 64 <= n; i += 64) {
     Bytes16 e0 = _mm_cmpeq_epi8(load(a + i), load(b + i));
@@ -251,19 +252,11 @@ int memcmp(const void* left, const void* right, size_t n) {
   return equal == 0xFFFF ? 0 : first_difference(a + i, b + i, equal);
 }
 
-// Aligned groups of 16, then of 64, from the group holding s: each holds a byte of the
+namespace {
+
+// Aligned groups of 16, then of 64, from the group holding p: each holds a byte of the
 // block, and the search stops in the first that holds the byte sought.
-void* memchr(const void* s, int c, size_t n) {
-  const Byte* p = static_cast<const Byte*>(s);
-  Byte wanted = static_cast<Byte>(c);
-  if (n == 0) return nullptr;
-  nk::ReadMode mode = nk::read_mode();
-  if (mode == nk::ReadMode::avx2) return const_cast<void*>(nk::find_byte_avx2(p, wanted, n));
-  if (mode == nk::ReadMode::bytewise) {
-    for (size_t i = 0; i < n; ++i)
-      if (p[i] == wanted) return const_cast<Byte*>(p + i);
-    return nullptr;
-  }
+const Byte* find_byte(const Byte* p, Byte wanted, size_t n) {
   Bytes16 needle = _mm_set1_epi8(static_cast<char>(wanted));
   size_t offset = nk::address(p) & 15;
   const Byte* group = p - offset;
@@ -273,7 +266,7 @@ void* memchr(const void* s, int c, size_t n) {
   for (;;) {
     if (m) {
       unsigned i = nk::lowest_bit(m);
-      return i < left ? const_cast<Byte*>(group + i) : nullptr;
+      return i < left ? group + i : nullptr;
     }
     if (left <= 16) return nullptr;
     group += 16;
@@ -288,8 +281,29 @@ void* memchr(const void* s, int c, size_t n) {
     Bytes16 e3 = _mm_cmpeq_epi8(nk::load_aligned(group + 48), needle);
     if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(e0, e1), _mm_or_si128(e2, e3)))) {
       unsigned i = first_in_64(group, needle);
-      return i < left ? const_cast<Byte*>(group + i) : nullptr;
+      return i < left ? group + i : nullptr;
     }
     if (left <= 64) return nullptr;
   }
+}
+
+}  // namespace
+
+void* memchr(const void* s, int c, size_t n) {
+  const Byte* p = static_cast<const Byte*>(s);
+  Byte wanted = static_cast<Byte>(c);
+  if (n == 0) return nullptr;
+  switch (nk::gReadMode) {
+    case nk::ReadMode::avx2:
+      return const_cast<void*>(nk::find_byte_avx2(p, wanted, n));
+    case nk::ReadMode::sse2:
+      return const_cast<Byte*>(find_byte(p, wanted, n));
+    case nk::ReadMode::bytewise:
+      for (size_t i = 0; i < n; ++i)
+        if (p[i] == wanted) return const_cast<Byte*>(p + i);
+      return nullptr;
+    case nk::ReadMode::unknown:
+      break;
+  }
+  return nk::once_settled(memchr, s, c, n);
 }

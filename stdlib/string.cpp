@@ -100,22 +100,15 @@ bool avx2_usable() {
 
 nk::ReadMode nk::gReadMode;
 
-nk::ReadMode nk::read_mode() {
-  if (gReadMode == ReadMode::unknown)
-    gReadMode = on_valgrind() ? ReadMode::bytewise : avx2_usable() ? ReadMode::avx2 : ReadMode::sse2;
+nk::ReadMode nk::settle_read_mode() {
+  gReadMode = on_valgrind() ? ReadMode::bytewise : avx2_usable() ? ReadMode::avx2 : ReadMode::sse2;
   return gReadMode;
 }
 
+namespace {
+
 // Aligned groups of 16 up to a 64-byte boundary, then of 64.
-size_t strlen(const char* s) {
-  if (s == nullptr) return 0;
-  nk::ReadMode mode = nk::read_mode();
-  if (mode == nk::ReadMode::avx2) return nk::string_length_avx2(s);
-  if (mode == nk::ReadMode::bytewise) {
-    size_t n = 0;
-    while (s[n]) ++n;
-    return n;
-  }
+size_t string_length(const char* s) {
   size_t offset = nk::address(s) & 15;
   const char* group = s - offset;
   unsigned m = nk::zero_mask(nk::load_aligned(group)) >> offset;
@@ -134,29 +127,61 @@ size_t strlen(const char* s) {
   }
 }
 
+}  // namespace
+
+size_t strlen(const char* s) {
+  if (s == nullptr) return 0;
+  switch (nk::gReadMode) {
+    case nk::ReadMode::avx2:
+      return nk::string_length_avx2(s);
+    case nk::ReadMode::sse2:
+      return string_length(s);
+    case nk::ReadMode::bytewise: {
+      size_t n = 0;
+      while (s[n]) ++n;
+      return n;
+    }
+    case nk::ReadMode::unknown:
+      break;
+  }
+  return nk::once_settled(strlen, s);
+}
+
 int strcmp(const char* a, const char* b) {
   const Byte* x = reinterpret_cast<const Byte*>(a);
   const Byte* y = reinterpret_cast<const Byte*>(b);
-  if (nk::reads_checked_bytewise()) {
-    while (*x && *x == *y) ++x, ++y;
-    return *x - *y;
+  switch (nk::gReadMode) {
+    case nk::ReadMode::avx2:
+      return nk::compare_strings_avx2(x, y, SIZE_MAX);
+    case nk::ReadMode::sse2:
+      return compare_strings(x, y, SIZE_MAX);
+    case nk::ReadMode::bytewise:
+      while (*x && *x == *y) ++x, ++y;
+      return *x - *y;
+    case nk::ReadMode::unknown:
+      break;
   }
-  if (nk::read_mode() == nk::ReadMode::avx2) return nk::compare_strings_avx2(x, y, SIZE_MAX);
-  return compare_strings(x, y, SIZE_MAX);
+  return nk::once_settled(strcmp, a, b);
 }
 
 int strncmp(const char* a, const char* b, size_t n) {
   const Byte* x = reinterpret_cast<const Byte*>(a);
   const Byte* y = reinterpret_cast<const Byte*>(b);
-  if (nk::reads_checked_bytewise()) {
-    for (size_t i = 0; i < n; ++i) {
-      if (x[i] != y[i]) return x[i] - y[i];
-      if (x[i] == 0) return 0;
-    }
-    return 0;
+  switch (nk::gReadMode) {
+    case nk::ReadMode::avx2:
+      return nk::compare_strings_avx2(x, y, n);
+    case nk::ReadMode::sse2:
+      return compare_strings(x, y, n);
+    case nk::ReadMode::bytewise:
+      for (size_t i = 0; i < n; ++i) {
+        if (x[i] != y[i]) return x[i] - y[i];
+        if (x[i] == 0) return 0;
+      }
+      return 0;
+    case nk::ReadMode::unknown:
+      break;
   }
-  if (nk::read_mode() == nk::ReadMode::avx2) return nk::compare_strings_avx2(x, y, n);
-  return compare_strings(x, y, n);
+  return nk::once_settled(strncmp, a, b, n);
 }
 
 int strcoll(const char* a, const char* b) { return strcmp(a, b); }

@@ -23,19 +23,24 @@ std::string_view text_of(const char* text) {
   return std::string_view(text, strnlen(text, 1 << 16));
 }
 
+// The memory services are called millions of times; their record's arguments are built only
+// when the record is kept.
 void* memory_allocate(uint64_t size) {
-  machine().record(Entry::memory_allocate, {size});
-  return machine().memory.service_allocate(size);
+  MachineCore& m = machine();
+  if (m.recording()) m.keep(Entry::memory_allocate, {size}, {});
+  return m.memory.service_allocate(size);
 }
 
 void memory_free(void* block) {
-  machine().record(Entry::memory_free, {value(block)});
-  machine().memory.service_free(block);
+  MachineCore& m = machine();
+  if (m.recording()) m.keep(Entry::memory_free, {value(block)}, {});
+  m.memory.service_free(block);
 }
 
 void* memory_reallocate(void* block, uint64_t size) {
-  machine().record(Entry::memory_reallocate, {value(block), size});
-  return machine().memory.service_reallocate(block, size);
+  MachineCore& m = machine();
+  if (m.recording()) m.keep(Entry::memory_reallocate, {value(block), size}, {});
+  return m.memory.service_reallocate(block, size);
 }
 
 void console_write_line(const char* text) {

@@ -19,8 +19,9 @@ struct MachineCore {
   // Keeps the call when recording is on. The record stops at kMaxRecordedCalls (with one
   // warning), so that a long run of millions of allocations cannot exhaust memory.
   void record(Entry entry, std::array<uint64_t, 7> args, std::string_view text = {}) {
-    if (options.record_calls) keep(entry, args, text);
+    if (recording()) keep(entry, args, text);
   }
+  bool recording() const { return options.record_calls; }
   void keep(Entry entry, std::array<uint64_t, 7> args, std::string_view text);
 
   Machine::Options options;

@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "sim/services/valgrind_hooks.h"
@@ -14,17 +13,6 @@ namespace {
 constexpr uint64_t kPreferredArena = 0x80000000;
 constexpr uint64_t kArenaSize = uint64_t(1) << 30;
 constexpr uint64_t kMinimumArena = uint64_t(64) << 20;
-constexpr uint32_t kMaxSmall = 32 << 10;
-
-// Sixteen-byte steps up to 128, then four steps per power of two up to kMaxSmall: at most
-// a quarter of a block is slack.
-unsigned class_of(uint64_t size) {
-  if (size <= 128) return size == 0 ? 0 : static_cast<unsigned>((size + 15) / 16 - 1);
-  unsigned k = 63 - std::countl_zero(size - 1);  // size lies in (2^k, 2^(k+1)]
-  uint64_t step = (uint64_t(1) << k) / 4;
-  unsigned j = static_cast<unsigned>((size - (uint64_t(1) << k) + step - 1) / step);
-  return 8 + (k - 7) * 4 + (j - 1);
-}
 
 uint32_t class_size(unsigned size_class) {
   if (size_class < 8) return 16 * (size_class + 1);
@@ -52,8 +40,8 @@ HostAllocator::HostAllocator()
       page_class_(arena_.size() / kPage, 0),
       run_length_(arena_.size() / kPage, 0),
       redzone_(running_on_valgrind() ? kGranule : 0) {
-  classes_.resize(class_of(kMaxSmall) + 1);
-  for (unsigned i = 0; i < classes_.size(); ++i) classes_[i].size = class_size(i);
+  static_assert(class_of(kMaxSmall) + 1 == kClassCount);
+  for (unsigned i = 0; i < kClassCount; ++i) classes_[i].size = class_size(i);
   valgrind_no_access(arena_.data(), arena_.size());
 }
 
@@ -76,16 +64,20 @@ void HostAllocator::for_each_block(const std::function<void(const uint8_t*, uint
     if (uint32_t size = size_of_[granule]) visit(at(static_cast<uint32_t>(granule * kGranule)), size - 1);
 }
 
+// Pages taken again stop counting as free ones that may be resident. Some of them may have
+// been purged already; then the count runs low, which at worst keeps a little more.
 std::optional<uint32_t> HostAllocator::take_pages(uint32_t count) {
   for (auto it = free_runs_.begin(); it != free_runs_.end(); ++it) {
     if (it->second < count) continue;
     uint32_t first = it->first, left = it->second - count;
     free_runs_.erase(it);
     if (left) free_runs_.emplace(first + count, left);
+    unpurged_pages_ -= std::min(unpurged_pages_, count);
     return first;
   }
   if (count > page_class_.size() - next_page_) return std::nullopt;
   uint32_t first = next_page_;
+  if (high_water_ > first) unpurged_pages_ -= std::min({unpurged_pages_, count, high_water_ - first});
   next_page_ += count;
   high_water_ = std::max(high_water_, next_page_);
   return first;
@@ -124,14 +116,16 @@ void HostAllocator::purge_free_pages() {
 
 void* HostAllocator::carve_small(unsigned size_class) {
   SizeClass& c = classes_[size_class];
-  if (!c.free.empty()) {
-    uint32_t offset = c.free.back();
-    c.free.pop_back();
-    return at(offset);
-  }
+  if (c.free_count != 0) return at(c.pop());
   if (c.end - c.next < c.size) {
+    if (small_pages_ >= reclaim_at_) {
+      reclaim_empty_pages();
+      reclaim_at_ = std::max(kFirstReclaim, small_pages_ + small_pages_ / 4);
+    }
     auto page = take_pages(1);
     if (!page) return nullptr;
+    c.free_slots.resize(c.free_slots.size() + kPage / c.size);
+    ++small_pages_;
     page_class_[*page] = static_cast<uint8_t>(size_class + 1);
     c.next = *page * kPage;
     c.end = c.next + kPage / c.size * c.size;
@@ -139,6 +133,31 @@ void* HostAllocator::carve_small(unsigned size_class) {
   uint32_t offset = c.next;
   c.next += c.size;
   return at(offset);
+}
+
+// A page whose slots are all on its class's free stack holds no live block. The page a class
+// is still carving is left alone.
+void HostAllocator::reclaim_empty_pages() {
+  std::vector<uint32_t> free_in_page(next_page_, 0);
+  for (const SizeClass& c : classes_)
+    for (uint32_t i = 0; i < c.free_count; ++i) ++free_in_page[c.free_slots[i] / kPage];
+  auto empty = [&](const SizeClass& c, uint32_t page) {
+    return free_in_page[page] == kPage / c.size && (c.end == 0 || page != (c.end - 1) / kPage);
+  };
+  for (SizeClass& c : classes_) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < c.free_count; ++i)
+      if (!empty(c, c.free_slots[i] / kPage)) c.free_slots[kept++] = c.free_slots[i];
+    c.free_slots.resize(c.free_slots.size() - (c.free_count - kept));
+    c.free_count = kept;
+  }
+  for (uint32_t page = 0; page < next_page_; ++page) {
+    uint8_t kind = page_class_[page];
+    if (kind == 0 || kind >= kLargeHead || !empty(classes_[kind - 1], page)) continue;
+    page_class_[page] = 0;
+    --small_pages_;
+    give_pages(page, 1);
+  }
 }
 
 void* HostAllocator::carve_large(uint64_t size) {
@@ -162,9 +181,9 @@ void* HostAllocator::allocate_any(uint64_t size) {
   return block;
 }
 
-std::optional<uint64_t> HostAllocator::release_any(void* block) {
+uint64_t HostAllocator::release_any(void* block) {
   auto offset = offset_of(block);
-  if (!offset) return std::nullopt;
+  if (!offset) return kNotABlock;
   uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
   if (redzone_) valgrind_block_freed(block);
@@ -174,7 +193,7 @@ std::optional<uint64_t> HostAllocator::release_any(void* block) {
     for (uint32_t i = 0; i < count; ++i) page_class_[page + i] = 0;
     give_pages(page, count);
   } else {
-    classes_[page_class_[page] - 1].free.push_back(*offset);
+    classes_[page_class_[page] - 1].push(*offset);
   }
   return size;
 }

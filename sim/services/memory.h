@@ -1,14 +1,14 @@
 #pragma once
 // The host's memory service.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <unordered_map>
 
-namespace nk::sim {
+#include "sim/services/host_allocator.h"
 
-class HostAllocator;
+namespace nk::sim {
 
 // The host's allocator: every block lies below 4 GiB.
 class HostMemory {
@@ -40,20 +40,46 @@ class HostMemory {
   // Every live block of the program's, with its size.
   void for_each_program_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const;
 
-  HostMemory();
-  ~HostMemory();
+  HostMemory() = default;
   HostMemory(const HostMemory&) = delete;
   HostMemory& operator=(const HostMemory&) = delete;
   // The memory service as the library calls it: counted, failure injection applied, bad
-  // pointers reported on stderr and ignored.
-  void* service_allocate(uint64_t size);
-  void service_free(void* block);
+  // pointers reported on stderr and ignored. The common cases are inline: a program pays for
+  // these on every malloc and free.
+  void* service_allocate(uint64_t size) {
+    void* block = injecting() ? allocate_injecting(size) : allocator_.allocate(size);
+    if (!block) {
+      ++counters_.failures;
+      return nullptr;
+    }
+    count_allocation(size);
+    return block;
+  }
+  void service_free(void* block) {
+    if (block == nullptr) return;
+    ++counters_.frees;
+    uint64_t size = host_blocks_.empty() ? allocator_.release(block) : HostAllocator::kNotABlock;
+    if (size == HostAllocator::kNotABlock) return free_uncommon(block);
+    count_free(size);
+  }
   void* service_reallocate(void* block, uint64_t size);
 
  private:
+  bool injecting() const { return fail_all_ || live_limit_ != 0 || fail_countdown_ != 0; }
   bool inject_failure(uint64_t live_bytes_after);
-  void count_allocation(uint64_t size);
-  std::unique_ptr<HostAllocator> allocator_;
+  void* allocate_injecting(uint64_t size);
+  void free_uncommon(void* block);
+  void count_allocation(uint64_t size) {
+    ++counters_.allocations;
+    ++counters_.live_blocks;
+    counters_.live_bytes += size;
+    counters_.peak_bytes = std::max(counters_.peak_bytes, counters_.live_bytes);
+  }
+  void count_free(uint64_t size) {
+    --counters_.live_blocks;
+    counters_.live_bytes -= size;
+  }
+  HostAllocator allocator_;
   Counters counters_;
   uint64_t fail_countdown_ = 0;
   bool fail_all_ = false;

@@ -178,6 +178,42 @@ TEST_F(HostServices, ManyBlocksNeverOverlap) {
   EXPECT_EQ(machine.memory().counters().live_blocks, live.size());
 }
 
+// Freed slots are kept for reuse: a class that spans several pages takes back every one of
+// its blocks, and hands the same addresses out again before it touches a new page.
+TEST_F(HostServices, FreedBlocksAreReusedAcrossPages) {
+  constexpr size_t kBlocks = 3 * (64 << 10) / 48 + 5;  // a little over three pages of 48-byte slots
+  std::vector<void*> first(kBlocks), again(kBlocks);
+  for (auto& p : first) ASSERT_NE(p = allocate(40), nullptr);
+  for (void* p : first) release(p);
+  for (auto& p : again) ASSERT_NE(p = allocate(33), nullptr);
+  std::sort(first.begin(), first.end());
+  std::sort(again.begin(), again.end());
+  EXPECT_EQ(std::adjacent_find(first.begin(), first.end()), first.end());
+  EXPECT_EQ(first, again);
+  for (void* p : again) release(p);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+}
+
+// Sizes that keep growing, as a string built by repeated concatenation does: the pages of
+// the classes left behind go to the next ones, so the arena does not grow with the number
+// of classes passed through (about twenty here, 8 MiB through each size).
+TEST_F(HostServices, PagesOfClassesLeftBehindAreReused) {
+  uintptr_t lowest = UINTPTR_MAX, highest = 0;
+  for (uint64_t size = 600; size <= 30000; size += 600) {
+    std::vector<void*> blocks;
+    for (uint64_t total = 0; total < (8u << 20); total += size) {
+      auto address = reinterpret_cast<uintptr_t>(allocate(size));
+      ASSERT_NE(address, 0u) << size;
+      lowest = std::min(lowest, address);
+      highest = std::max(highest, address + size);
+      blocks.push_back(reinterpret_cast<void*>(address));
+    }
+    for (void* p : blocks) release(p);
+  }
+  EXPECT_LT(highest - lowest, uintptr_t{32} << 20);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+}
+
 TEST_F(HostServices, FailureInjection) {
   machine.memory().fail_nth(3);
   void* a = allocate(8);
