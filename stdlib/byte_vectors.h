@@ -51,7 +51,8 @@ inline size_t back_room(const void* p) { return address(p) & 4095; }
 // past an end is reported, even where the hardware allows it, so they go one byte at a time
 // there (valgrind answers its client request; elsewhere the sequence changes nothing).
 // Otherwise 32 bytes at a time where the processor has AVX2 and the system saves its
-// registers (the boot environment may not), else 16. Settled on first use.
+// registers (the boot environment may not), else 16. Settled on first use. memcpy, memmove,
+// memset and memcmp, which stay inside their blocks, take only the width from it.
 enum class ReadMode : unsigned char { unknown, bytewise, sse2, avx2 };
 extern ReadMode gReadMode;  // the tests set it to try each way on one machine
 
@@ -70,5 +71,9 @@ size_t string_length_avx2(const char* s);
 const void* find_byte_avx2(const void* s, unsigned char c, size_t n);  // n > 0
 int compare_blocks_avx2(const void* a, const void* b, size_t n);      // n >= 32
 int compare_strings_avx2(const unsigned char* a, const unsigned char* b, size_t limit);
+// n > 128; as copy_forward and copy_backward in stdlib/memory_blocks.cpp, and they return d.
+void* copy_forward_avx2(unsigned char* d, const unsigned char* s, size_t n);
+void* copy_backward_avx2(unsigned char* d, const unsigned char* s, size_t n);
+void* fill_avx2(unsigned char* d, unsigned char c, size_t n);  // n > 64
 
 }  // namespace nk

@@ -63,8 +63,10 @@ constexpr size_t kStringMove = 4096;
 
 // n bytes forward, one at a time as the instruction defines it; correct when d lies below s
 // or the blocks do not overlap.
-void move_bytes(Byte* d, const Byte* s, size_t n) {
+void* move_bytes(Byte* d, const Byte* s, size_t n) {
+  void* dst = d;
   __asm__ volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(n) : : "memory");
+  return dst;
 }
 
 void store_bytes(Byte* d, Byte c, size_t n) {
@@ -73,9 +75,12 @@ void store_bytes(Byte* d, Byte c, size_t n) {
 
 // n > kSmall; correct when d lies below s or the blocks do not overlap. The first 16 and the
 // last 64 bytes are read up front and written last; in between, stores are aligned and each
-// group is read before it is written, ahead of every store that could reach it.
-void copy_forward(Byte* d, const Byte* s, size_t n) {
+// group is read before it is written, ahead of every store that could reach it. Returns d, as
+// do the AVX2 versions, so that memcpy and memmove can end in a jump to them.
+void* copy_forward(Byte* d, const Byte* s, size_t n) {
   if (n >= kStringMove) return move_bytes(d, s, n);
+  if (nk::gReadMode == nk::ReadMode::avx2) return nk::copy_forward_avx2(d, s, n);
+  if (nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(copy_forward, d, s, n);
   Bytes16 head = load(s);
   Bytes16 t0 = load(s + n - 64), t1 = load(s + n - 48), t2 = load(s + n - 32), t3 = load(s + n - 16);
   size_t skip = 16 - (nk::address(d) & 15);
@@ -93,10 +98,13 @@ void copy_forward(Byte* d, const Byte* s, size_t n) {
   store(d + n - 32, t2);
   store(d + n - 16, t3);
   store(d, head);
+  return d;
 }
 
 // The mirror image, for d above s: from the end down.
-void copy_backward(Byte* d, const Byte* s, size_t n) {
+void* copy_backward(Byte* d, const Byte* s, size_t n) {
+  if (nk::gReadMode == nk::ReadMode::avx2) return nk::copy_backward_avx2(d, s, n);
+  if (nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(copy_backward, d, s, n);
   Bytes16 tail = load(s + n - 16);
   Bytes16 h0 = load(s), h1 = load(s + 16), h2 = load(s + 32), h3 = load(s + 48);
   size_t skip = nk::address(d + n) & 15;
@@ -116,6 +124,7 @@ void copy_backward(Byte* d, const Byte* s, size_t n) {
   store(d + 32, h2);
   store(d + 48, h3);
   store(d + n - 16, tail);
+  return d;
 }
 
 // Whether copying forward could read a byte it has already written.
@@ -149,11 +158,10 @@ void* memcpy(void* dst, const void* src, size_t n) {
   if (overlaps_ahead(d, s, n)) {
     // The rules copy byte 0 first, one at a time: bytes already written are copied again.
     for (size_t i = 0; i < n; ++i) d[i] = s[i];
-  } else if (n <= kSmall) {
-    copy_small(d, s, n);
-  } else {
-    copy_forward(d, s, n);
+    return dst;
   }
+  if (n > kSmall) return copy_forward(d, s, n);
+  copy_small(d, s, n);
   return dst;
 }
 
@@ -161,12 +169,8 @@ void* memmove(void* dst, const void* src, size_t n) {
   if (n == 0 || dst == src) return dst;
   Byte* d = static_cast<Byte*>(dst);
   const Byte* s = static_cast<const Byte*>(src);
-  if (n <= kSmall)
-    copy_small(d, s, n);
-  else if (overlaps_ahead(d, s, n))
-    copy_backward(d, s, n);
-  else
-    copy_forward(d, s, n);
+  if (n > kSmall) return overlaps_ahead(d, s, n) ? copy_backward(d, s, n) : copy_forward(d, s, n);
+  copy_small(d, s, n);
   return dst;
 }
 
@@ -192,6 +196,8 @@ void* memset(void* dst, int c, size_t n) {
     store_bytes(d, static_cast<Byte>(c), n);
     return dst;
   }
+  if (n > 64 && nk::gReadMode == nk::ReadMode::avx2) return nk::fill_avx2(d, static_cast<Byte>(c), n);
+  if (n > 64 && nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(memset, dst, c, n);
   Bytes16 v = _mm_set1_epi8(static_cast<char>(c));
   store(d, v);
   store(d + n - 16, v);

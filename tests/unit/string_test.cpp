@@ -261,6 +261,7 @@ TEST_F(String, ComparisonsRunAcrossPageEnds) {
   }
 }
 
+// Lengths up to a few hundred, enough for the 128-byte loops to run several times.
 TEST_F(String, WideWritesStayInsideTheirObjects) {
   GuardedPage page;
   std::mt19937 random(8);
@@ -268,37 +269,41 @@ TEST_F(String, WideWritesStayInsideTheirObjects) {
   auto page_is = [&](const std::vector<unsigned char>& bytes) {
     return std::memcmp(bytes.data(), page.start(), page.size()) == 0;
   };
-  for (size_t n = 0; n <= 300; ++n) {
-    fill(before.data(), before.size(), random);
-    for (size_t d_align = 0; d_align < 16; ++d_align) {
-      for (size_t s_align = 0; s_align < 16; ++s_align) {
-        std::memcpy(page.start(), before.data(), page.size());
-        unsigned char* d = page.end() - n - d_align;  // ends against the page after
-        unsigned char* s = page.start() + s_align;    // starts against the page before
-        SCOPED_TRACE(testing::Message() << "n " << n << ", d " << d_align << ", s " << s_align);
-
-        expected = before;
-        std::memmove(expected.data() + (d - page.start()), expected.data() + s_align, n);
-        EXPECT_EQ(memcpy_(d, s, n), d);
-        EXPECT_TRUE(page_is(expected));
-
-        std::memcpy(page.start(), before.data(), page.size());
-        EXPECT_EQ(memset_(d, int(0x100 + s_align), n), d);
-        expected = before;
-        std::memset(expected.data() + (d - page.start()), int(s_align), n);
-        EXPECT_TRUE(page_is(expected));
-
-        // Overlapping moves, both ways, by every distance up to 16.
-        size_t shift = 1 + (n + d_align + s_align) % 16;
-        unsigned char* low = page.start() + s_align;
-        for (bool up : {true, false}) {
+  for (unsigned char mode : read_modes()) {  // the width of the moves follows the mode
+    *read_mode_ = mode;
+    SCOPED_TRACE(testing::Message() << "read mode " << int(mode));
+    for (size_t n = 0; n <= 520; ++n) {
+      fill(before.data(), before.size(), random);
+      for (size_t d_align = 0; d_align < 16; ++d_align) {
+        for (size_t s_align = 0; s_align < 16; ++s_align) {
           std::memcpy(page.start(), before.data(), page.size());
+          unsigned char* d = page.end() - n - d_align;  // ends against the page after
+          unsigned char* s = page.start() + s_align;    // starts against the page before
+          SCOPED_TRACE(testing::Message() << "n " << n << ", d " << d_align << ", s " << s_align);
+
           expected = before;
-          unsigned char* to = up ? low + shift : low;
-          unsigned char* from = up ? low : low + shift;
-          std::memmove(expected.data() + (to - page.start()), expected.data() + (from - page.start()), n);
-          EXPECT_EQ(memmove_(to, from, n), to);
-          EXPECT_TRUE(page_is(expected)) << up;
+          std::memmove(expected.data() + (d - page.start()), expected.data() + s_align, n);
+          EXPECT_EQ(memcpy_(d, s, n), d);
+          EXPECT_TRUE(page_is(expected));
+
+          std::memcpy(page.start(), before.data(), page.size());
+          EXPECT_EQ(memset_(d, int(0x100 + s_align), n), d);
+          expected = before;
+          std::memset(expected.data() + (d - page.start()), int(s_align), n);
+          EXPECT_TRUE(page_is(expected));
+
+          // Overlapping moves, both ways, by every distance up to 48.
+          size_t shift = 1 + (n + d_align + s_align) % 48;
+          unsigned char* low = page.start() + s_align;
+          for (bool up : {true, false}) {
+            std::memcpy(page.start(), before.data(), page.size());
+            expected = before;
+            unsigned char* to = up ? low + shift : low;
+            unsigned char* from = up ? low : low + shift;
+            std::memmove(expected.data() + (to - page.start()), expected.data() + (from - page.start()), n);
+            EXPECT_EQ(memmove_(to, from, n), to);
+            EXPECT_TRUE(page_is(expected)) << up;
+          }
         }
       }
     }
