@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/library_test.h"
+#include "support/near_midpoint.h"
 
 namespace {
 
@@ -305,6 +306,107 @@ TEST_F(NumberParseTest, PowerOfTenIsExactNearHalfwayPoints) {
     std::string text = std::to_string(mantissa) + "e" + std::to_string(e);
     ASSERT_EQ(bits(strtod(text.c_str(), nullptr)), bits(std::strtod(text.c_str(), nullptr))) << text;
   }
+}
+
+// The mantissa as the platform accumulates it: whole * 10 + digit, then whole + fraction / scale.
+double accumulated(const std::string& mantissa) {
+  double whole = 0, fraction = 0, scale = 1;
+  size_t point = mantissa.find('.');
+  for (size_t i = 0; i < mantissa.size(); ++i) {
+    double digit = mantissa[i] - '0';
+    if (i < point) whole = whole * 10.0 + digit;
+    if (i > point) fraction = fraction * 10.0 + digit, scale *= 10.0;
+  }
+  return whole + fraction / scale;
+}
+
+// m * 2^s written out exactly: a negative s gives -s fraction digits.
+std::string decimal(uint64_t m, int s) {
+  mpz_class n = static_cast<unsigned long>(m);
+  if (s >= 0) return mpz_class(n << s).get_str();
+  mpz_class five;
+  mpz_ui_pow_ui(five.get_mpz_t(), 5, -s);
+  std::string digits = mpz_class(n * five).get_str();
+  if (digits.size() <= static_cast<size_t>(-s)) digits.insert(0, -s + 1 - digits.size(), '0');
+  return digits.insert(digits.size() + s, ".");
+}
+
+// Products built to lie halfway between two doubles or within 2^-30 of a last place from there,
+// in every binade from the subnormals to the largest doubles, checked bit for bit against exact
+// arithmetic. The mantissa m * 2^s is written as an integer (s = 0), as a long integer with its
+// last digits changed, or with -s fraction digits and more appended: the long texts have more
+// than 17 digits and are not their accumulated double, which alone decides the result.
+TEST_F(NumberParseTest, PowerOfTenRoundsGeneratedMidpointsOnce) {
+  using nk::test::power_of_ten, nk::test::power_of_two;
+  std::mt19937_64 random(17);
+  auto below = [&](uint64_t n) { return random() % n; };
+  auto digits = [&](size_t n) {
+    std::string s;
+    while (s.size() < n) s += static_cast<char>('0' + below(10));
+    return s;
+  };
+  struct Tally {
+    int cases = 0, as_built = 0, near = 0, on = 0, before = 0, after = 0, subnormal = 0, top = 0;
+    double farthest = 0;  // from a midpoint, in last places, among those as built
+  } tally[4];  // integers, long integers, long fractions, random long texts
+  const char* kinds[] = {"integer", "long integer", "long fraction"};
+  auto check = [&](Tally& t, const std::string& mantissa, int e, double built) {
+    double v = accumulated(mantissa);
+    nk::test::Rounded exact = nk::test::round_exactly(mpq_class(v) * power_of_ten(e));
+    std::string text = mantissa + "e" + std::to_string(e);
+    EXPECT_EQ(bits(strtod(text.c_str(), nullptr)), bits(exact.value)) << text;
+    ++t.cases;
+    if (v != built) return;
+    ++t.as_built;
+    mpq_class distance = abs(exact.offset);
+    t.farthest = std::max(t.farthest, distance.get_d());
+    if (distance >= power_of_two(-30)) return;
+    ++t.near;
+    (exact.offset == 0 ? t.on : exact.offset < 0 ? t.before : t.after)++;
+    t.subnormal += exact.value < 0x1p-1022;
+    t.top += exact.value >= 0x1p1023;
+  };
+  int misses = 0;
+  for (int i = 0; i < 12000; ++i) {
+    int kind = i % 3, s = kind == 0 ? 0 : kind == 1 ? 24 + below(56) : -12 - below(39);
+    nk::test::Product p{0, 1 + static_cast<int>(below(23))};
+    if (i % 12 < 3) {
+      p.mantissa = nk::test::halfway_mantissa(p.e, random);
+      if (kind == 1) s = 58 - static_cast<int>(std::bit_width(p.mantissa) + below(75));
+    } else {
+      // The top binade, the subnormals, any; again where e came out small or the lattice
+      // found nothing near.
+      for (int tries = 0; p.mantissa == 0 && tries < 20; ++tries) {
+        int binade = i % 12 < 6 ? 1023 : i % 12 < 9 ? -1071 + below(49) : -1071 + below(2095);
+        p = nk::test::near_midpoint_product(binade, s, random);
+        misses += p.mantissa == 0 && std::abs(p.e) >= 24;
+      }
+      if (p.mantissa == 0) continue;
+    }
+    std::string text = decimal(p.mantissa, s);
+    if (kind == 1) text.replace(text.size() - 3, 3, digits(3));
+    if (kind == 2) text += digits(below(7));
+    check(tally[kind], text, p.e, std::ldexp(static_cast<double>(p.mantissa), s));
+  }
+  for (int i = 0; i < 4000; ++i) {
+    std::string text = std::to_string(1 + below(9)) + digits(17 + below(23));
+    if (i % 2) text.insert(1 + below(text.size() - 1), ".");
+    check(tally[3], text, static_cast<int>(below(651)) - 340, -1);
+  }
+  // The generator's own check: every mantissa that accumulates as built is near a midpoint,
+  // on either side and on it, in the subnormals and the top binade too.
+  EXPECT_LT(misses, 200);
+  for (int k = 0; k < 3; ++k) {
+    const Tally& t = tally[k];
+    std::printf("%s: %d cases, %d accumulate as built, %d within 2^-30 of a midpoint (%d on it, "
+                "%d below, %d above; %d subnormal, %d in the top binade), farthest 2^%.1f\n",
+                kinds[k], t.cases, t.as_built, t.near, t.on, t.before, t.after, t.subnormal, t.top,
+                std::log2(t.farthest));
+    EXPECT_EQ(t.near, t.as_built) << kinds[k];
+    EXPECT_GT(t.as_built, t.cases / 3) << kinds[k];
+    EXPECT_GT(std::min({t.on, t.before, t.after, t.subnormal, t.top}), t.cases / 20) << kinds[k];
+  }
+  std::printf("random long texts: %d; lattice misses: %d\n", tally[3].cases, misses);
 }
 
 TEST_F(NumberParseTest, StrtofRoundsTheDouble) {
