@@ -147,6 +147,16 @@ namespace {
   return zero_mask32(stops32(a, b));
 }
 
+// The offset of the first stop in 128 bytes of a against b, or 128 if there is none.
+[[gnu::target("avx2")]] inline size_t first_stop_in_128(const Byte* a, const Byte* b) {
+  Bytes32 s0 = stops32(a, b), s1 = stops32(a + 32, b + 32);
+  Bytes32 s2 = stops32(a + 64, b + 64), s3 = stops32(a + 96, b + 96);
+  if (!zero_mask32(_mm256_min_epu8(_mm256_min_epu8(s0, s1), _mm256_min_epu8(s2, s3)))) return 128;
+  uint64_t low = zero_mask32(s0) | uint64_t{zero_mask32(s1)} << 32;
+  if (low) return lowest_bit(low);
+  return 64 + lowest_bit(zero_mask32(s2) | uint64_t{zero_mask32(s3)} << 32);
+}
+
 // The 16-byte compare_strings in stdlib/string.cpp, 32 and 128 at a time, from byte i on.
 // Reads may pass the limit while they stay in both pages: a stop found past it means the
 // strings agree up to it.
@@ -168,18 +178,15 @@ namespace {
       i += room;
       continue;
     }
-    // Reads up to stop stay in both pages. From the second on, they are aligned in a, and in b
-    // too where the strings are aligned alike.
+    // Reads up to stop stay in both pages. After one unaligned read if need be, they are
+    // aligned in a, and in b too where the strings are aligned alike.
     size_t stop = i + room;
-    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
-    for (i += 32 - (address(a + i) & 31); i + 128 <= stop && i < limit; i += 128) {
-      Bytes32 s0 = stops32(a + i, b + i), s1 = stops32(a + i + 32, b + i + 32);
-      Bytes32 s2 = stops32(a + i + 64, b + i + 64), s3 = stops32(a + i + 96, b + i + 96);
-      if (!zero_mask32(_mm256_min_epu8(_mm256_min_epu8(s0, s1), _mm256_min_epu8(s2, s3)))) continue;
-      uint64_t low = zero_mask32(s0) | uint64_t{zero_mask32(s1)} << 32;
-      if (low) return result_at(i + lowest_bit(low));
-      return result_at(i + 64 + lowest_bit(zero_mask32(s2) | uint64_t{zero_mask32(s3)} << 32));
+    if (size_t offset = address(a + i) & 31) {
+      if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+      i += 32 - offset;
     }
+    for (; i + 128 <= stop && i < limit; i += 128)
+      if (size_t k = first_stop_in_128(a + i, b + i); k < 128) return result_at(i + k);
     for (; i + 32 <= stop && i < limit; i += 32)
       if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
   }
@@ -188,15 +195,16 @@ namespace {
 
 }  // namespace
 
-// Most strings differ or end within their first 128 bytes, so these come first, 32 at a time
-// where both pages have room for all of them (the test on a | b errs only towards caution).
+// Most strings differ or end within their first 128 bytes, so these come first, 32 at a time,
+// then the next 128 in one go, where both pages have room for the reads.
 [[gnu::target("avx2")]] int nk::compare_strings_avx2(const Byte* a, const Byte* b, size_t limit) {
-  if (((address(a) | address(b)) & 4095) > 4096 - 128) return compare_strings_from(a, b, 0, limit);
-  for (size_t i = 0, head = limit < 128 ? limit : 128; i < head; i += 32) {
-    if (uint32_t m = stop_mask32(a + i, b + i)) {
-      size_t k = i + lowest_bit(m);  // the first stop; the strings are equal before it
-      return k < limit ? a[k] - b[k] : 0;
-    }
-  }
-  return limit <= 128 ? 0 : compare_strings_from(a, b, 128, limit);
+  size_t room = page_room(a) < page_room(b) ? page_room(a) : page_room(b);
+  if (room < 128) return compare_strings_from(a, b, 0, limit);
+  auto result_at = [&](size_t k) { return k < limit ? a[k] - b[k] : 0; };
+  for (size_t i = 0, head = limit < 128 ? limit : 128; i < head; i += 32)
+    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+  if (limit <= 128) return 0;
+  if (room < 256) return compare_strings_from(a, b, 128, limit);
+  if (size_t k = first_stop_in_128(a + 128, b + 128); k < 128) return result_at(128 + k);
+  return limit <= 256 ? 0 : compare_strings_from(a, b, 256, limit);
 }

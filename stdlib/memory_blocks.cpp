@@ -237,25 +237,30 @@ int memcmp(const void* left, const void* right, size_t n) {
       if (a[i] != b[i]) return a[i] - b[i];
     return 0;
   }
-  if (n >= 32 && nk::gReadMode == nk::ReadMode::avx2) return nk::compare_blocks_avx2(a, b, n);
-  if (n >= 32 && nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(memcmp, left, right, n);
-  size_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    Bytes16 e0 = _mm_cmpeq_epi8(load(a + i), load(b + i));
-    Bytes16 e1 = _mm_cmpeq_epi8(load(a + i + 16), load(b + i + 16));
-    Bytes16 e2 = _mm_cmpeq_epi8(load(a + i + 32), load(b + i + 32));
-    Bytes16 e3 = _mm_cmpeq_epi8(load(a + i + 48), load(b + i + 48));
-    Bytes16 all = _mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3));
-    if (_mm_movemask_epi8(all) != 0xFFFF) break;
+  if (n <= 32) {
+    unsigned equal = nk::equal_mask(load(a), load(b));
+    if (equal != 0xFFFF) return first_difference(a, b, equal);
+  } else {
+    if (nk::gReadMode == nk::ReadMode::avx2) return nk::compare_blocks_avx2(a, b, n);
+    if (nk::gReadMode == nk::ReadMode::unknown) return nk::once_settled(memcmp, left, right, n);
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+      Bytes16 e0 = _mm_cmpeq_epi8(load(a + i), load(b + i));
+      Bytes16 e1 = _mm_cmpeq_epi8(load(a + i + 16), load(b + i + 16));
+      Bytes16 e2 = _mm_cmpeq_epi8(load(a + i + 32), load(b + i + 32));
+      Bytes16 e3 = _mm_cmpeq_epi8(load(a + i + 48), load(b + i + 48));
+      Bytes16 all = _mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3));
+      if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    }
+    for (; i + 16 <= n; i += 16) {
+      unsigned equal = nk::equal_mask(load(a + i), load(b + i));
+      if (equal != 0xFFFF) return first_difference(a + i, b + i, equal);
+    }
+    if (i == n) return 0;
   }
-  for (; i + 16 <= n; i += 16) {
-    unsigned equal = nk::equal_mask(load(a + i), load(b + i));
-    if (equal != 0xFFFF) return first_difference(a + i, b + i, equal);
-  }
-  if (i == n) return 0;
-  i = n - 16;
-  unsigned equal = nk::equal_mask(load(a + i), load(b + i));
-  return equal == 0xFFFF ? 0 : first_difference(a + i, b + i, equal);
+  // The last 16 bytes, which may repeat some already compared.
+  unsigned equal = nk::equal_mask(load(a + n - 16), load(b + n - 16));
+  return equal == 0xFFFF ? 0 : first_difference(a + n - 16, b + n - 16, equal);
 }
 
 namespace {
