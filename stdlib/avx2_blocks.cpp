@@ -47,6 +47,7 @@ using Byte = unsigned char;
   return d;
 }
 
+// The mirror image, for d above s: from the end down.
 [[gnu::target("avx2")]] void* nk::copy_backward_avx2(Byte* d, const Byte* s, size_t n) {
   Bytes32 tail = load32(s + n - 32);
   Bytes32 h0 = load32(s), h1 = load32(s + 32), h2 = load32(s + 64), h3 = load32(s + 96);
