@@ -1,6 +1,5 @@
 // The library's memory and string functions on nkhost beside glibc's, from 16 bytes to
-// 64 KiB, in one run. Buffers start at an odd offset so that neither side gets only
-// aligned work; compared blocks and strings differ only in their last byte.
+// 64 KiB, in one run. Compared blocks and strings differ only in their last byte.
 
 #include <benchmark/benchmark.h>
 
@@ -34,18 +33,28 @@ Length* const linux_strlen = std::strlen;
 StringCompare* const linux_strcmp = std::strcmp;
 BoundedCompare* const linux_strncmp = std::strncmp;
 
-constexpr size_t kOffset = 3;
+constexpr size_t kPage = 4096;
 
-// Two buffers of n bytes of 'x' at kOffset, the second ending in 'y', both NUL-terminated.
+// Where a block starts within its page. The heap would put the buffers wherever the
+// allocations before them left it, so that a string might cross a page in one run and not
+// in the next; from a page start, the layout is the same in every run.
+char* on_page(std::vector<char>& buffer, size_t offset) {
+  uintptr_t page = (reinterpret_cast<uintptr_t>(buffer.data()) + kPage - 1) & ~(kPage - 1);
+  return reinterpret_cast<char*>(page + offset);
+}
+
+// Two buffers of n bytes of 'x', the second ending in 'y', both NUL-terminated. They start
+// 3 and 43 bytes into a page, so that neither side gets only aligned work and the two are
+// aligned differently.
 struct Pair {
   std::vector<char> a, b;
-  explicit Pair(size_t n) : a(n + kOffset + 64, 0), b(a.size(), 0) {
-    std::memset(a.data() + kOffset, 'x', n);
-    std::memset(b.data() + kOffset, 'x', n);
-    b[kOffset + n - 1] = 'y';
+  explicit Pair(size_t n) : a(n + 2 * kPage, 0), b(a.size(), 0) {
+    std::memset(first(), 'x', n);
+    std::memset(second(), 'x', n);
+    second()[n - 1] = 'y';
   }
-  char* first() { return a.data() + kOffset; }
-  char* second() { return b.data() + kOffset; }
+  char* first() { return on_page(a, 3); }
+  char* second() { return on_page(b, 43); }
 };
 
 void bytes(benchmark::State& state) {
@@ -126,34 +135,41 @@ void BM_Strcmp_Nkhost(benchmark::State& s) {
 }
 void BM_Strcmp_Linux(benchmark::State& s) { string_compare(s, linux_strcmp); }
 
-// The same strings, but each crosses a page boundary a few bytes after its start, at two
-// different distances: the case where reads must take care at the page end.
+// The same strings, each starting a given number of bytes before a page end: the case
+// where reads must take care at the page end.
 struct PagePair {
-  static constexpr size_t kPage = 4096;
   std::vector<char> a, b;
-  size_t n;
-  explicit PagePair(size_t n) : a(n + 3 * kPage, 0), b(a.size(), 0), n(n) {
-    std::memset(first(), 'x', n);
-    std::memset(second(), 'x', n);
-    second()[n - 1] = 'y';
+  PagePair(size_t n, size_t before_a, size_t before_b) : a(n + 3 * kPage, 0), b(a.size(), 0) {
+    char* x = on_page(a, 2 * kPage - before_a);
+    char* y = on_page(b, 2 * kPage - before_b);
+    std::memset(x, 'x', n);
+    std::memset(y, 'x', n);
+    y[n - 1] = 'y';
+    first = x;
+    second = y;
   }
-  static char* at_page_end(std::vector<char>& v, size_t before) {
-    uintptr_t page = (reinterpret_cast<uintptr_t>(v.data()) + 2 * kPage - 1) & ~(kPage - 1);
-    return reinterpret_cast<char*>(page) - before;
-  }
-  char* first() { return at_page_end(a, 13); }
-  char* second() { return at_page_end(b, 29); }
+  char* first;
+  char* second;
 };
 
-void string_compare_at_page_end(benchmark::State& state, StringCompare* f) {
-  PagePair p(size_t(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(f(p.first(), p.second()));
+void string_compare_at_page_end(benchmark::State& state, StringCompare* f, size_t before_a,
+                                size_t before_b) {
+  PagePair p(size_t(state.range(0)), before_a, before_b);
+  for (auto _ : state) benchmark::DoNotOptimize(f(p.first, p.second));
   bytes(state);
 }
+// Both strings cross a page within their first 32 bytes.
 void BM_StrcmpPageEnd_Nkhost(benchmark::State& s) {
-  string_compare_at_page_end(s, library().function<StringCompare>("strcmp"));
+  string_compare_at_page_end(s, library().function<StringCompare>("strcmp"), 13, 29);
 }
-void BM_StrcmpPageEnd_Linux(benchmark::State& s) { string_compare_at_page_end(s, linux_strcmp); }
+void BM_StrcmpPageEnd_Linux(benchmark::State& s) { string_compare_at_page_end(s, linux_strcmp, 13, 29); }
+// One string crosses a page a little further in.
+void BM_StrcmpNearPageEnd_Nkhost(benchmark::State& s) {
+  string_compare_at_page_end(s, library().function<StringCompare>("strcmp"), 61, 2000);
+}
+void BM_StrcmpNearPageEnd_Linux(benchmark::State& s) {
+  string_compare_at_page_end(s, linux_strcmp, 61, 2000);
+}
 
 void bounded_compare(benchmark::State& state, BoundedCompare* f) {
   Pair p(size_t(state.range(0)));
@@ -186,6 +202,8 @@ BENCHMARK(BM_Strcmp_Nkhost)->Apply(sizes);
 BENCHMARK(BM_Strcmp_Linux)->Apply(sizes);
 BENCHMARK(BM_StrcmpPageEnd_Nkhost)->Apply(sizes);
 BENCHMARK(BM_StrcmpPageEnd_Linux)->Apply(sizes);
+BENCHMARK(BM_StrcmpNearPageEnd_Nkhost)->Apply(sizes);
+BENCHMARK(BM_StrcmpNearPageEnd_Linux)->Apply(sizes);
 BENCHMARK(BM_Strncmp_Nkhost)->Apply(sizes);
 BENCHMARK(BM_Strncmp_Linux)->Apply(sizes);
 
