@@ -193,16 +193,33 @@ namespace {
   return 0;
 }
 
+// Within 128 bytes of a page end: reads of 32 up to it, the last one ending exactly there,
+// then on from just past it, where one of the strings starts a page and the other most
+// often has room again.
+[[gnu::target("avx2"), gnu::noinline]] int compare_to_page_end(const Byte* a, const Byte* b, size_t room,
+                                                              size_t limit) {
+  if (room < 32) return compare_strings_from(a, b, 0, limit);
+  auto result_at = [&](size_t k) { return k < limit ? a[k] - b[k] : 0; };
+  for (size_t i = 0; i + 32 < room; i += 32)
+    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+  if (uint32_t m = stop_mask32(a + room - 32, b + room - 32)) return result_at(room - 32 + lowest_bit(m));
+  if (limit <= room) return 0;
+  size_t next = page_room(a + room) < page_room(b + room) ? page_room(a + room) : page_room(b + room);
+  if (next < 128) return compare_strings_from(a, b, room, limit);
+  return nk::compare_strings_avx2(a + room, b + room, limit - room);
+}
+
 }  // namespace
 
 // Most strings differ or end within their first 128 bytes, so these come first, 32 at a time,
 // then the next 128 in one go, where both pages have room for the reads.
 [[gnu::target("avx2")]] int nk::compare_strings_avx2(const Byte* a, const Byte* b, size_t limit) {
   size_t room = page_room(a) < page_room(b) ? page_room(a) : page_room(b);
-  if (room < 128) return compare_strings_from(a, b, 0, limit);
+  if (room < 128) return compare_to_page_end(a, b, room, limit);
   auto result_at = [&](size_t k) { return k < limit ? a[k] - b[k] : 0; };
-  for (size_t i = 0, head = limit < 128 ? limit : 128; i < head; i += 32)
-    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+  for (size_t i = 0, head = limit < 128 ? limit : 128; i < head; i += 64)
+    if (uint64_t m = stop_mask32(a + i, b + i) | uint64_t{stop_mask32(a + i + 32, b + i + 32)} << 32)
+      return result_at(i + lowest_bit(m));
   if (limit <= 128) return 0;
   if (room < 256) return compare_strings_from(a, b, 128, limit);
   if (size_t k = first_stop_in_128(a + 128, b + 128); k < 128) return result_at(128 + k);
