@@ -56,12 +56,12 @@ std::optional<uint32_t> HostAllocator::offset_of(const void* block) const {
 std::optional<uint64_t> HostAllocator::block_size(const void* block) const {
   auto offset = offset_of(block);
   if (!offset) return std::nullopt;
-  return size_of_[*offset / kGranule] - 1;
+  return (size_of_[*offset / kGranule] & ~kKept) - 1;
 }
 
 void HostAllocator::for_each_block(const std::function<void(const uint8_t*, uint64_t)>& visit) const {
   for (uint64_t granule = 0; granule < uint64_t(next_page_) * kPage / kGranule; ++granule)
-    if (uint32_t size = size_of_[granule]) visit(at(static_cast<uint32_t>(granule * kGranule)), size - 1);
+    if (uint32_t size = size_of_[granule] & ~kKept) visit(at(static_cast<uint32_t>(granule * kGranule)), size - 1);
 }
 
 // Pages taken again stop counting as free ones that may be resident. Some of them may have
@@ -183,7 +183,7 @@ void* HostAllocator::allocate_any(uint64_t size) {
 
 uint64_t HostAllocator::release_any(void* block) {
   auto offset = offset_of(block);
-  if (!offset) return kNotABlock;
+  if (!offset || size_of_[*offset / kGranule] & kKept) return kNotABlock;
   uint64_t size = size_of_[*offset / kGranule] - 1;
   size_of_[*offset / kGranule] = 0;
   if (redzone_) valgrind_block_freed(block);
@@ -200,7 +200,7 @@ uint64_t HostAllocator::release_any(void* block) {
 
 void* HostAllocator::reallocate(void* block, uint64_t size) {
   auto offset = offset_of(block);
-  if (!offset || size >= arena_.size()) return nullptr;
+  if (!offset || size >= arena_.size() || size_of_[*offset / kGranule] & kKept) return nullptr;
   uint64_t old_size = size_of_[*offset / kGranule] - 1;
   uint64_t room = size + redzone_;
   uint8_t kind = page_class_[*offset / kPage];
@@ -218,6 +218,19 @@ void* HostAllocator::reallocate(void* block, uint64_t size) {
   std::memcpy(moved, block, std::min(old_size, size));
   release(block);
   return moved;
+}
+
+void* HostAllocator::allocate_kept(uint64_t size) {
+  void* block = allocate(size);
+  if (block) size_of_[*offset_of(block) / kGranule] |= kKept;
+  return block;
+}
+
+void HostAllocator::release_kept(void* block) {
+  if (auto offset = offset_of(block)) {
+    size_of_[*offset / kGranule] &= ~kKept;
+    release(block);
+  }
 }
 
 }  // namespace nk::sim

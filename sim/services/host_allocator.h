@@ -45,7 +45,7 @@ class HostAllocator {
     if (redzone_ == 0 && offset < arena_.size() && offset % kGranule == 0) {
       uint32_t& recorded = size_of_[offset / kGranule];
       uint8_t kind = page_class_[offset / kPage];
-      if (recorded != 0 && kind != 0 && kind < kLargeHead) {
+      if (recorded - 1 < kKept && kind != 0 && kind < kLargeHead) {  // live, not kept
         uint64_t size = recorded - 1;
         recorded = 0;
         classes_[kind - 1].push(static_cast<uint32_t>(offset));
@@ -54,6 +54,9 @@ class HostAllocator {
     }
     return release_any(block);
   }
+  // A block the host keeps for itself: release refuses it, and release_kept frees it.
+  void* allocate_kept(uint64_t size);
+  void release_kept(void* block);
   // Resizes a live block (which must be one), keeping its contents; nullptr when there is no
   // room, and then the block is unchanged.
   void* reallocate(void* block, uint64_t size);
@@ -105,7 +108,10 @@ class HostAllocator {
   uint8_t* at(uint32_t offset) const { return arena_.data() + offset; }
 
   Mapping arena_;
-  Mapping sizes_;  // per 16-byte granule: 0, or 1 + the requested size at a live block's start
+  // Per 16-byte granule: 0, or 1 + the requested size at a live block's start, with kKept
+  // set on the host's own blocks.
+  Mapping sizes_;
+  static constexpr uint32_t kKept = uint32_t(1) << 31;  // no block reaches 2 GiB
   uint32_t* size_of_ = nullptr;
   std::vector<uint8_t> page_class_;   // 0 unused, 1 + class for small pages, kLarge*
   std::vector<uint32_t> run_length_;  // pages of the large run starting here

@@ -27,10 +27,8 @@ void* HostMemory::allocate_injecting(uint64_t size) {
 }
 
 // A block nkhost keeps for itself, or no block at all.
-void HostMemory::free_uncommon(void* block) {
+void HostMemory::refuse_free(void* block) {
   bool host_side = host_blocks_.contains(block);
-  uint64_t size = host_side ? HostAllocator::kNotABlock : allocator_.release(block);
-  if (size != HostAllocator::kNotABlock) return count_free(size);
   fprintf(stderr,
           host_side ? "nkhost: memory_free(%p): the bytes of a file from file_stat belong to "
                       "nkhost; ignored\n"
@@ -63,13 +61,13 @@ void* HostMemory::service_reallocate(void* block, uint64_t size) {
 }
 
 void* HostMemory::allocate(uint64_t size) {
-  void* block = allocator_.allocate(size);
+  void* block = allocator_.allocate_kept(size);
   if (block) host_blocks_.emplace(block, size);
   return block;
 }
 
 void HostMemory::release(void* block) {
-  if (host_blocks_.erase(block)) allocator_.release(block);
+  if (host_blocks_.erase(block)) allocator_.release_kept(block);
 }
 
 // Counted as the program's own blocks, so that memory_free releases them; never failed by

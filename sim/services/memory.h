@@ -58,8 +58,8 @@ class HostMemory {
   void service_free(void* block) {
     if (block == nullptr) return;
     ++counters_.frees;
-    uint64_t size = host_blocks_.empty() ? allocator_.release(block) : HostAllocator::kNotABlock;
-    if (size == HostAllocator::kNotABlock) return free_uncommon(block);
+    uint64_t size = allocator_.release(block);
+    if (size == HostAllocator::kNotABlock) return refuse_free(block);
     count_free(size);
   }
   void* service_reallocate(void* block, uint64_t size);
@@ -68,7 +68,7 @@ class HostMemory {
   bool injecting() const { return fail_all_ || live_limit_ != 0 || fail_countdown_ != 0; }
   bool inject_failure(uint64_t live_bytes_after);
   void* allocate_injecting(uint64_t size);
-  void free_uncommon(void* block);
+  void refuse_free(void* block);
   void count_allocation(uint64_t size) {
     ++counters_.allocations;
     ++counters_.live_blocks;
