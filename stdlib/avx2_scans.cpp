@@ -193,20 +193,31 @@ namespace {
   return 0;
 }
 
-// Within 128 bytes of a page end: reads of 32 up to it, the last one ending exactly there,
-// then on from just past it, where one of the strings starts a page and the other most
-// often has room again.
+// Within 128 bytes of a page end: the bytes up to it are read 32 at a time, the last read
+// ending exactly there (backing off over bytes already compared, or over the start of the
+// page, when fewer than 32 are left), and the same again up to the other string's page end
+// if that is near too; from there on both have room and the fast start takes over.
 [[gnu::target("avx2"), gnu::noinline]] int compare_to_page_end(const Byte* a, const Byte* b, size_t room,
                                                               size_t limit) {
-  if (room < 32) return compare_strings_from(a, b, 0, limit);
   auto result_at = [&](size_t k) { return k < limit ? a[k] - b[k] : 0; };
-  for (size_t i = 0; i + 32 < room; i += 32)
-    if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
-  if (uint32_t m = stop_mask32(a + room - 32, b + room - 32)) return result_at(room - 32 + lowest_bit(m));
-  if (limit <= room) return 0;
-  size_t next = page_room(a + room) < page_room(b + room) ? page_room(a + room) : page_room(b + room);
-  if (next < 128) return compare_strings_from(a, b, room, limit);
-  return nk::compare_strings_avx2(a + room, b + room, limit - room);
+  size_t i = 0;
+  for (;;) {
+    size_t end = i + room;
+    if (room >= 32) {
+      for (; i + 32 < end; i += 32)
+        if (uint32_t m = stop_mask32(a + i, b + i)) return result_at(i + lowest_bit(m));
+      if (uint32_t m = stop_mask32(a + end - 32, b + end - 32)) return result_at(end - 32 + lowest_bit(m));
+    } else if (size_t back = 32 - room; i + back_room(a) >= back && i + back_room(b) >= back) {
+      if (uint32_t m = stop_mask32(a + i - back, b + i - back) >> back) return result_at(i + lowest_bit(m));
+    } else {  // one string at its page end, the other at its page start
+      for (; i < end; ++i)
+        if (a[i] != b[i] || a[i] == 0) return result_at(i);
+    }
+    i = end;
+    if (i >= limit) return 0;
+    room = page_room(a + i) < page_room(b + i) ? page_room(a + i) : page_room(b + i);
+    if (room >= 128) return nk::compare_strings_avx2(a + i, b + i, limit - i);
+  }
 }
 
 }  // namespace
