@@ -85,8 +85,8 @@ class Sandbox {
     require(contents(canary_ / "secret") == kSecret, "the canary file was changed");
   }
 
-  // No temporary file of a store operation is left anywhere in the store; a file the
-  // program itself named like one is the program's.
+  // No temporary file of a store operation is left anywhere in the store; a file or
+  // folder the program itself named like one is the program's.
   void check_no_temporary_files(const std::set<std::string>& written) const {
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(store_, error); !error && it != fs::recursive_directory_iterator();
@@ -115,12 +115,17 @@ void request(FileStore& files, uint8_t service, const char* name, std::set<std::
         require_not_canary({reinterpret_cast<const char*>(uintptr_t{record[0]}), record[1]});
       break;
     }
-    case 1:
-      if (files.write(name, kWritten.data(), kWritten.size())) {
-        std::string_view text(name);
-        written.emplace(text.substr(text.rfind('/') + 1));
+    case 1: {
+      // Storing makes the folders a name needs, even when the store then fails.
+      for (std::string_view rest = name;;) {
+        size_t slash = rest.find('/');
+        written.emplace(rest.substr(0, slash));
+        if (slash == rest.npos) break;
+        rest.remove_prefix(slash + 1);
       }
+      files.write(name, kWritten.data(), kWritten.size());
       break;
+    }
     case 2: files.remove(name); break;
     case 3:
       if (auto file = files.open_for_reading(name, "fuzz")) {
@@ -141,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FileStore files(memory);
   files.set_root(sandbox.fresh_store());
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  std::set<std::string> written;  // the last components of the names stored
+  std::set<std::string> written;  // every component of the names stored
   for (size_t count = 0; !input.empty() && count < kMaxRequests; ++count) {
     size_t end = std::min(input.find('\0'), input.size());
     std::string text(input.substr(0, end));
