@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/services/store_lookup.h"
+
 namespace nk::sim {
 
 class HostMemory;
@@ -31,7 +33,9 @@ class OpenFile {
 };
 
 // The file store: a directory on disk. Names are paths relative to it, with '/' between
-// subdirectories, and cannot reach outside it.
+// subdirectories, and cannot reach outside it, even while something else on the machine
+// swaps its folders for links: every name is looked up beneath a descriptor of the store,
+// and every operation is done relative to the descriptors the lookup found.
 //
 // file_stat hands out a copy of the file's bytes in host memory, and the library's read-only
 // streams read that copy in place for as long as they are open, without telling the host
@@ -66,22 +70,32 @@ class FileStore {
   void set_kept_limit(uint64_t bytes) { kept_limit_ = bytes; }
   // Tests: runs after a new content is written and before it replaces the old one.
   void set_before_replace(std::function<void()> hook) { before_replace_ = std::move(hook); }
+  // Tests: false looks every name up one component at a time, as on a kernel without
+  // openat2; kernel_lookup() tells which is in use.
+  void set_kernel_lookup(bool enabled) { lookup_.set_kernel_lookup(enabled); }
+  bool kernel_lookup() const { return lookup_.kernel_lookup(); }
 
  private:
   struct Copy {
     void* block;
     uint32_t size;
   };
-  std::optional<std::filesystem::path> resolve(const char* name, const char* service) const;
-  std::optional<OpenFile> open_regular(const std::filesystem::path& path, const char* name,
-                                       const char* service, bool report_missing) const;
-  const void* keep_copy(const std::string& path, OpenFile& file, const char* name);
+  struct Attempt;
+  std::optional<StoreName> parse(const char* name, const char* service) const;
+  std::optional<Place> find(const StoreName& name, const char* text, const char* service,
+                            StoreLookup::Links links, StoreLookup::Folders folders,
+                            bool report_missing) const;
+  std::optional<OpenFile> open_regular(Place& place, const char* name, const char* service,
+                                       bool report_missing) const;
+  const void* keep_copy(const std::string& key, OpenFile& file, const char* name);
   bool make_room(uint64_t size);
-  bool store(const std::filesystem::path& path, const void* data, uint32_t size, const char* name);
+  bool store(const Place& place, const void* data, uint32_t size, const char* name);
+  Attempt replace(const Place& place, int temporary_dir, const void* data, uint32_t size) const;
 
   HostMemory& memory_;
   std::filesystem::path root_;
-  std::unordered_map<std::string, std::vector<Copy>> copies_;  // by real path, oldest first
+  StoreLookup lookup_;
+  std::unordered_map<std::string, std::vector<Copy>> copies_;  // by folder and name, oldest first
   uint64_t kept_bytes_ = 0;
   uint64_t kept_limit_ = kKeptBytes;
   std::function<void()> before_replace_;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/machine/machine.h"
+#include "sim/services/files.h"
 #include "support/host_entry.h"
 
 namespace {
@@ -116,10 +117,26 @@ TEST_F(FileServices, WriteStatAndDelete) {
   EXPECT_EQ(calls[1].args[2], 8u);
 }
 
-TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
+// Names are looked up by the kernel (openat2) where it can, and one component at a time
+// where it cannot; both ways must give the same answers.
+class FileLookups : public FileServices, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FileServices::SetUp();
+    machine.files().set_kernel_lookup(GetParam());
+    FileInfo info{};
+    stat("sub/none", &info);
+    if (GetParam() && !machine.files().kernel_lookup()) GTEST_SKIP() << "this kernel has no openat2";
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Kernel, FileLookups, ::testing::Values(true));
+INSTANTIATE_TEST_SUITE_P(Walk, FileLookups, ::testing::Values(false));
+
+TEST_P(FileLookups, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
   std::ofstream(outside / "secret") << "secret";
   fs::create_symlink(outside, root / "link_dir");
   fs::create_symlink(outside / "secret", root / "link_file");
+  fs::create_symlink("../../" + outside.filename().string(), root / "sub" / "up_and_out");
   fs::create_symlink("loop_b", root / "loop_a");
   fs::create_symlink("loop_a", root / "loop_b");
   std::string absolute = (outside / "secret").string();
@@ -132,7 +149,10 @@ TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
       {"sub/../../x", "it leads outside the file store"},
       {"link_dir/secret", "a symbolic link in it leads outside the file store"},
       {"link_file", "a symbolic link in it leads outside the file store"},
+      {"sub/up_and_out/secret", "a symbolic link in it leads outside the file store"},
+      {"sub/up_and_out/new/x", "a symbolic link in it leads outside the file store"},
       {"loop_a", "its symbolic links form a loop"},
+      {"loop_b/x", "its symbolic links form a loop"},
       {"", "the name is empty"},
       {".", "it names a directory"},
       {"sub/..", "it names a directory"},
@@ -166,6 +186,42 @@ TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(write("caf\xc3\xa9/x", "x", 1), 0);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("(\"caf\xc3\xa9/x\")"), std::string::npos);
+}
+
+// Links that stay in the store lead where they point, however they are spelt; a link's ".."
+// is the folder above where the link itself is.
+TEST_P(FileLookups, LinksInsideTheStoreAreFollowed) {
+  std::ofstream(root / "f") << "content";
+  fs::create_directories(root / "sub" / "deep");
+  fs::create_symlink("../../f", root / "sub" / "deep" / "up");
+  fs::create_symlink(root / "f", root / "absolute");
+  fs::create_symlink("../" + root.filename().string() + "/f", root / "out_and_back");
+  fs::create_symlink("sub/deep", root / "folder");
+  fs::create_symlink("folder/up", root / "chain");
+  fs::create_symlink("sub/made", root / "dangling");
+  FileInfo info{};
+  for (const char* name : {"sub/deep/up", "absolute", "out_and_back", "chain", "folder/up", "folder/../f"}) {
+    ASSERT_EQ(stat(name, &info), 1) << name;
+    EXPECT_EQ(bytes_at(info), "content") << name;
+  }
+  ASSERT_EQ(write("folder/new", "n", 1), 1);
+  EXPECT_EQ(contents(root / "sub/deep/new"), "n");
+  ASSERT_EQ(write("dangling", "d", 1), 1);  // the link stays; the file it names appears
+  EXPECT_TRUE(fs::is_symlink(root / "dangling"));
+  EXPECT_EQ(contents(root / "sub/made"), "d");
+  ASSERT_EQ(write("chain", "rewritten", 9), 1);
+  EXPECT_TRUE(fs::is_symlink(root / "chain"));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
+  ASSERT_EQ(write("folder/made/deeper/x", "x", 1), 1);  // folders are made where the link leads
+  EXPECT_EQ(contents(root / "sub/deep/made/deeper/x"), "x");
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(stat("folder", &info), 0);
+  EXPECT_EQ(remove("folder"), 0);
+  std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("file_stat(\"folder\"): it is a directory, not a file"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("file_delete(\"folder\"): it is a directory, not a file; not deleted"), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(root / "folder"));
 }
 
 // A store interrupted after the new content is written but before it replaces the old one
