@@ -120,6 +120,11 @@ FileStore::~FileStore() {
 
 const fs::path& FileStore::root() const { return root_; }
 
+// Every service call starts here and takes what the call before it left.
+FileStore::Previous FileStore::begin_call() {
+  return {std::exchange(handed_, {}), std::exchange(stored_onto_itself_, {})};
+}
+
 std::optional<StoreName> FileStore::parse(const char* name, const char* service) const {
   std::string why;
   auto parsed = lookup_.parse(name, why);
@@ -178,6 +183,7 @@ std::optional<OpenFile> FileStore::open_regular(Place& place, const char* name, 
 
 std::optional<OpenFile> FileStore::open_for_reading(const char* name, const char* service,
                                                     bool report_missing) {
+  begin_call();
   auto parsed = parse(name, service);
   if (!parsed) return std::nullopt;
   auto place = find(*parsed, name, service, StoreLookup::Links::follow, StoreLookup::Folders::existing,
@@ -259,6 +265,7 @@ const void* FileStore::keep_copy(const std::string& key, OpenFile& file, const c
 }
 
 int32_t FileStore::stat(const char* name, void* info) {
+  begin_call();
   auto parsed = parse(name, "file_stat");
   if (!parsed || !info) return 0;
   auto place = find(*parsed, name, "file_stat", StoreLookup::Links::follow, StoreLookup::Folders::existing, false);
@@ -271,6 +278,7 @@ int32_t FileStore::stat(const char* name, void* info) {
   auto size = static_cast<uint32_t>(file->size());
   FileInfo record{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(data)), size, 0};
   std::memcpy(info, &record, sizeof record);
+  handed_ = Handed{data, size, {true, place->entry->st_dev, place->entry->st_ino}};
   return 1;
 }
 
@@ -319,6 +327,7 @@ bool FileStore::store(const Place& place, const void* data, uint32_t size, const
 }
 
 int32_t FileStore::write(const char* name, const void* data, uint32_t size) {
+  auto handed = begin_call().handed;
   auto parsed = parse(name, "file_write");
   if (!parsed) return 0;
   if (!data && size) {
@@ -327,18 +336,35 @@ int32_t FileStore::write(const char* name, const void* data, uint32_t size) {
   }
   auto place = find(*parsed, name, "file_write", StoreLookup::Links::follow, StoreLookup::Folders::create, true);
   if (!place) return 0;
+  // The bytes file_stat just handed out, stored onto the file they came from: the first half
+  // of a rename between two names of one file.
+  if (place->entry && handed.file.is(*place->entry) && handed.block == data && handed.size == size) {
+    stored_onto_itself_ = handed.file;
+    return 1;
+  }
   return store(*place, data, size, name) ? 1 : 0;
 }
 
+// A name whose last component is a link is removed as a link: the file it leads to stays.
 int32_t FileStore::remove(const char* name) {
+  auto onto_itself = begin_call().stored_onto_itself;
   auto parsed = parse(name, "file_delete");
   if (!parsed) return 0;
-  auto place = find(*parsed, name, "file_delete", StoreLookup::Links::follow, StoreLookup::Folders::existing, false);
+  using Links = StoreLookup::Links;
+  auto place = find(*parsed, name, "file_delete", Links::keep_last, StoreLookup::Folders::existing, false);
   if (!place || !place->entry) return 0;  // missing: the library says so itself
-  if (!S_ISREG(place->entry->st_mode)) {
-    report("file_delete", name, not_a_file(place->entry->st_mode) + "; not deleted");
+  struct stat target = *place->entry;
+  if (S_ISLNK(target.st_mode)) {
+    auto followed = find(*parsed, name, "file_delete", Links::follow, StoreLookup::Folders::existing, false);
+    if (!followed || !followed->entry) return 0;
+    target = *followed->entry;
+  }
+  if (!S_ISREG(target.st_mode)) {
+    report("file_delete", name, not_a_file(target.st_mode) + "; not deleted");
     return 0;
   }
+  // The second half of a rename between two names of one file: the file stays.
+  if (onto_itself.is(target)) return 1;
   if (unlinkat(place->dir, place->leaf.c_str(), 0) != 0) {
     report("file_delete", name, strerror(errno));
     return 0;

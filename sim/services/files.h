@@ -44,6 +44,11 @@ class OpenFile {
 // copy. The copies kept may take up to kKeptBytes (by default); past that, a copy whose address no block
 // of the program's heap holds (which is where streams keep it) is released, and when that
 // is not enough file_stat refuses with a message.
+//
+// The host has no rename: the library renames by storing the bytes file_stat handed out
+// under the new name and deleting the old one. When the new name leads to the very file the
+// bytes came from (an alias such as "./f", a link, a second hard link), that store changes
+// nothing and the delete that completes it is skipped, so the file stays.
 class FileStore {
  public:
   static constexpr uint64_t kKeptBytes = uint64_t(256) << 20;
@@ -80,7 +85,26 @@ class FileStore {
     void* block;
     uint32_t size;
   };
+  // A file, by device and inode; none when not set. (Plain fields rather than optionals:
+  // every byte is written, which keeps memory checkers quiet about the comparisons.)
+  struct FileId {
+    bool set = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool is(const struct stat& info) const { return set && info.st_dev == device && info.st_ino == inode; }
+  };
+  // What the last call handed out, if it was a file_stat: the copy and the file it came from.
+  struct Handed {
+    const void* block = nullptr;
+    uint32_t size = 0;
+    FileId file;
+  };
+  struct Previous {
+    Handed handed;
+    FileId stored_onto_itself;
+  };
   struct Attempt;
+  Previous begin_call();
   std::optional<StoreName> parse(const char* name, const char* service) const;
   std::optional<Place> find(const StoreName& name, const char* text, const char* service,
                             StoreLookup::Links links, StoreLookup::Folders folders,
@@ -98,6 +122,8 @@ class FileStore {
   std::unordered_map<std::string, std::vector<Copy>> copies_;  // by folder and name, oldest first
   uint64_t kept_bytes_ = 0;
   uint64_t kept_limit_ = kKeptBytes;
+  Handed handed_;
+  FileId stored_onto_itself_;  // by the last call, a file_write
   std::function<void()> before_replace_;
 };
 

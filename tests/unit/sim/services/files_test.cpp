@@ -215,6 +215,13 @@ TEST_P(FileLookups, LinksInsideTheStoreAreFollowed) {
   ASSERT_EQ(write("folder/made/deeper/x", "x", 1), 1);  // folders are made where the link leads
   EXPECT_EQ(contents(root / "sub/deep/made/deeper/x"), "x");
 
+  // Removing a link removes the link, never the file it leads to.
+  EXPECT_EQ(remove("absolute"), 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root / "absolute")));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
+  EXPECT_EQ(remove("folder/up"), 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root / "sub/deep/up")));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(stat("folder", &info), 0);
   EXPECT_EQ(remove("folder"), 0);
