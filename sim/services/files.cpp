@@ -18,6 +18,7 @@
 #include "sim/base/printable.h"
 #include "sim/base/valgrind_hooks.h"
 #include "sim/services/memory.h"
+#include "sim/services/store_temporaries.h"
 
 namespace nk::sim {
 namespace {
@@ -71,12 +72,6 @@ bool write_all(int fd, const void* data, size_t size) {
   return true;
 }
 
-// A hidden name for a new content, for the moment before it replaces the old one.
-std::string temporary_name() {
-  static unsigned counter = 0;
-  return ".nkhost-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-}
-
 // Gives the unnamed file behind fd a temporary name in dir.
 std::string name_unnamed(int fd, int dir) {
   std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -111,6 +106,7 @@ void FileStore::set_root(const fs::path& directory) {
   fs::path canonical = fs::canonical(directory, error);
   root_ = error ? fs::absolute(directory).lexically_normal() : canonical;
   lookup_.open(root_);
+  swept_ = false;
 }
 
 FileStore::~FileStore() {
@@ -120,8 +116,12 @@ FileStore::~FileStore() {
 
 const fs::path& FileStore::root() const { return root_; }
 
-// Every service call starts here and takes what the call before it left.
+// Every service call starts here and takes what the call before it left. The first call
+// after the store was opened clears out the temporary files of nkhost processes that are
+// gone.
 FileStore::Previous FileStore::begin_call() {
+  if (!swept_ && lookup_.root() >= 0) remove_leftovers(lookup_.root());
+  swept_ = true;
   return {std::exchange(handed_, {}), std::exchange(stored_onto_itself_, {})};
 }
 
@@ -298,6 +298,7 @@ FileStore::Attempt FileStore::replace(const Place& place, int temporary_dir, con
   bool unnamed = bool(fd);
   if (!unnamed) fd = Descriptor(create_named(temporary_dir, temp));
   if (!fd) return {errno, strerror(errno)};
+  claim_temporary(fd.get());
   auto fail = [&](std::string why) {
     int error = errno;
     if (!temp.empty()) unlinkat(temporary_dir, temp.c_str(), 0);
@@ -306,21 +307,29 @@ FileStore::Attempt FileStore::replace(const Place& place, int temporary_dir, con
   mode_t mode = place.entry ? place.entry->st_mode & 07777 : 0644;
   if (fchmod(fd.get(), mode) != 0 || !write_all(fd.get(), data, size) || fsync(fd.get()) != 0)
     return fail(strerror(errno));
-  if (before_replace_) before_replace_();
   if (unnamed) {
     temp = name_unnamed(fd.get(), temporary_dir);
     if (temp.empty()) return fail(std::string("cannot name the new content: ") + strerror(errno));
   }
+  if (before_replace_) before_replace_();
   if (renameat(temporary_dir, temp.c_str(), place.dir, place.leaf.c_str()) != 0) return fail(strerror(errno));
   return {};
 }
 
+// Temporary names live in the store's own folder, where the next nkhost to open the store
+// looks for leftovers; a folder on another file system (or where the store's own folder is
+// not writable) keeps its own.
 bool FileStore::store(const Place& place, const void* data, uint32_t size, const char* name) {
   if (place.entry && !S_ISREG(place.entry->st_mode)) {
     report("file_write", name, "not stored: " + not_a_file(place.entry->st_mode));
     return false;
   }
-  Attempt attempt = replace(place, place.dir, data, size);
+  bool apart = place.folder.st_dev != lookup_.root_status().st_dev;
+  int temporary_dir = apart ? place.dir : lookup_.root();
+  Attempt attempt = replace(place, temporary_dir, data, size);
+  int error = attempt.error;
+  if (temporary_dir != place.dir && (error == EXDEV || error == EACCES || error == EPERM || error == EROFS))
+    attempt = replace(place, place.dir, data, size);
   if (attempt.why.empty()) return true;
   report("file_write", name, "not stored: " + attempt.why);
   return false;

@@ -73,7 +73,8 @@ class FileStore {
 
   uint64_t kept_bytes() const { return kept_bytes_; }
   void set_kept_limit(uint64_t bytes) { kept_limit_ = bytes; }
-  // Tests: runs after a new content is written and before it replaces the old one.
+  // Tests: runs after a new content is written and has its temporary name, before it
+  // replaces the old one.
   void set_before_replace(std::function<void()> hook) { before_replace_ = std::move(hook); }
   // Tests: false looks every name up one component at a time, as on a kernel without
   // openat2; kernel_lookup() tells which is in use.
@@ -119,6 +120,7 @@ class FileStore {
   HostMemory& memory_;
   std::filesystem::path root_;
   StoreLookup lookup_;
+  bool swept_ = false;  // leftovers of dead processes removed since the store was opened
   std::unordered_map<std::string, std::vector<Copy>> copies_;  // by folder and name, oldest first
   uint64_t kept_bytes_ = 0;
   uint64_t kept_limit_ = kKeptBytes;

@@ -17,6 +17,8 @@
 #include <climits>
 #include <cstring>
 
+#include "sim/services/store_temporaries.h"
+
 namespace nk::sim {
 namespace {
 
@@ -103,6 +105,7 @@ std::optional<StoreName> StoreLookup::parse(const char* text, std::string& why) 
     return refuse("it leads outside the file store");
   std::string_view end = pieces.back();
   if (path.size() == depth || end.empty() || end == "." || end == "..") return refuse("it names a directory");
+  if (is_temporary_name(path.back())) return refuse("names that begin with .nkhost- are nkhost's own");
   return StoreName{std::vector<std::string>(path.begin() + long(depth), path.end())};
 }
 

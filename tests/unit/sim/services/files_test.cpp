@@ -1,8 +1,11 @@
 // nkhost's file store, called through the host table exactly as the library calls it.
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -266,13 +269,6 @@ TEST_F(FileServices, AStoreIsAllOrNothing) {
   EXPECT_EQ(contents(root / "data.bin"), "original");
   EXPECT_EQ(listing(), only_data);
 
-  // nkhost dies between writing and renaming.
-  machine.files().set_before_replace([] { _exit(3); });
-  EXPECT_EXIT(write("data.bin", "replacement", 11), ::testing::ExitedWithCode(3), "");
-  machine.files().set_before_replace({});
-  EXPECT_EQ(contents(root / "data.bin"), "original");
-  EXPECT_EQ(listing(), only_data);
-
   // A store that does succeed keeps the file's permissions.
   fs::permissions(root / "data.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_NE(write("data.bin", "new", 3), 0);
@@ -280,6 +276,50 @@ TEST_F(FileServices, AStoreIsAllOrNothing) {
   EXPECT_EQ(fs::status(root / "data.bin").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(listing(), only_data);
+}
+
+// A temporary file is nkhost's alone: no program can name it, and one that a killed nkhost
+// left is removed by the next to open the store, unless its writer may still be alive.
+TEST_F(FileServices, TemporaryFilesAreNotTheProgramsAndDoNotOutliveTheirWriter) {
+  ASSERT_NE(write("data.bin", "original", 8), 0);
+  machine.files().set_before_replace([] { _exit(3); });
+  EXPECT_EXIT(write("data.bin", "replacement", 11), ::testing::ExitedWithCode(3), "");
+  machine.files().set_before_replace({});
+  EXPECT_EQ(contents(root / "data.bin"), "original");
+  auto names = listing();
+  ASSERT_EQ(names.size(), 3u);
+  std::string killed = names[0];  // the dead writer's, named before it could be renamed
+  ASSERT_TRUE(killed.starts_with(".nkhost-")) << killed;
+
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  std::string dead = ".nkhost-" + std::to_string(gone) + "-7";
+  std::string claimed = ".nkhost-" + std::to_string(gone) + "-8";  // a writer in another PID namespace
+  std::string alive = ".nkhost-" + std::to_string(getpid()) + "-99999";
+  for (const auto& name : {dead, claimed, alive, std::string(".nkhost-notes")}) std::ofstream(root / name) << "x";
+  int claim = open((root / claimed).c_str(), O_RDONLY);
+  ASSERT_EQ(flock(claim, LOCK_EX), 0);
+
+  FileInfo info{};
+  for (const std::string& name : {killed, "sub/../" + dead, "./" + alive}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(stat(name.c_str(), &info), 0);
+    EXPECT_EQ(write(name.c_str(), "x", 1), 0);
+    EXPECT_EQ(remove(name.c_str()), 0);
+    std::string messages = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("name refused: names that begin with .nkhost- are nkhost's own"), std::string::npos)
+        << messages;
+  }
+  EXPECT_EQ(contents(root / alive), "x");
+
+  nk::sim::FileStore next(machine.memory());
+  next.set_root(root);
+  ASSERT_EQ(next.stat("data.bin", &info), 1);
+  std::vector<std::string> expected{claimed, alive, ".nkhost-notes", "data.bin", "sub"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listing(), expected);
+  close(claim);
 }
 
 // A read-only stream reads the bytes file_stat handed out for as long as it is open, so they
