@@ -71,21 +71,29 @@ class StoreRace : public nk::test::LibraryTest {
     store = base / "store";
     outside = base / "outside";
     fs::create_directories(store / "d");
+    fs::create_directories(store / "e");
     fs::create_directories(outside);
     std::ofstream(store / "d" / "secret") << kInside;
+    std::ofstream(store / "e" / "secret") << kInside;
     std::ofstream(outside / "secret") << kOutside;
     fs::create_symlink("../outside", store / "l");
+    fs::create_symlink("../../outside/secret", store / "e" / "s");
     machine.files().set_root(store);
   }
   ~StoreRace() override { fs::remove_all(base); }
+
+  void put_back(const char* name) {
+    fs::path swapped = store / name, link = swapped.parent_path() / (swapped.filename() == "d" ? "l" : "s");
+    if (fs::is_symlink(swapped))
+      syscall(SYS_renameat2, AT_FDCWD, swapped.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+  }
 
   // The attack is over: the folder is put back, and nothing may have changed outside and
   // no temporary file may be left anywhere. Says what it found.
   std::string expect_nothing_escaped(Swapper& swapper) {
     swapper.stop();
     EXPECT_GT(swapper.swaps(), 0);
-    if (fs::is_symlink(store / "d"))
-      syscall(SYS_renameat2, AT_FDCWD, (store / "d").c_str(), AT_FDCWD, (store / "l").c_str(), RENAME_EXCHANGE);
+    for (const char* name : {"d", "e/secret"}) put_back(name);
     long created = 0, temporaries = 0;
     for (const auto& entry : fs::directory_iterator(outside)) {
       created += entry.path().filename() != "secret";
@@ -117,7 +125,25 @@ TEST_P(StoreRaceLookups, ALibraryProgramNeitherReadsNorCreatesOutside) {
   auto release = fn<void(void*)>("free");
 
   Tally tally;
+  auto read_both_ways = [&](const char* name) {
+    void* data;
+    uint64_t size;
+    if (read_file(name, &data, &size)) {
+      ++tally.reads;
+      tally.foreign += std::string_view(static_cast<char*>(data), size) != kInside;
+      release(data);
+    }
+    if (void* stream = open(name, "r")) {
+      char buffer[64];
+      size_t got = read(buffer, 1, sizeof buffer, stream);
+      close(stream);
+      ++tally.reads;
+      tally.foreign += std::string_view(buffer, got) != kInside;
+    }
+  };
+  // A folder swapped for a link to outside, and a file swapped for a link to one.
   Swapper swapper(store / "d", store / "l");
+  Swapper file_swapper(store / "e" / "secret", store / "e" / "s");
   ::testing::internal::CaptureStderr();  // every refusal says why; thousands of lines
   for (auto end = Clock::now() + kAttack; Clock::now() < end; ++tally.rounds) {
     write_file("d/x", "whole", 5);
@@ -125,25 +151,14 @@ TEST_P(StoreRaceLookups, ALibraryProgramNeitherReadsNorCreatesOutside) {
       write("streamed", 1, 8, y);
       close(y);
     }
-    void* data;
-    uint64_t size;
-    if (read_file("d/secret", &data, &size)) {
-      ++tally.reads;
-      tally.foreign += std::string_view(static_cast<char*>(data), size) != kInside;
-      release(data);
-    }
-    if (void* secret = open("d/secret", "r")) {
-      char buffer[64];
-      size_t got = read(buffer, 1, sizeof buffer, secret);
-      close(secret);
-      ++tally.reads;
-      tally.foreign += std::string_view(buffer, got) != kInside;
-    }
+    read_both_ways("d/secret");
+    read_both_ways("e/secret");
   }
+  file_swapper.stop();
   ::testing::internal::GetCapturedStderr();
   std::string found = expect_nothing_escaped(swapper);
-  printf("[ race ] %s: %ld rounds, %ld reads, %ld of them not the store's secret; %s\n",
-         GetParam() ? "kernel lookup" : "walk", tally.rounds, tally.reads, tally.foreign, found.c_str());
+  printf("[ race ] %s: %ld operations (6 a round), %ld reads done, %ld of them not the store's secret; %s\n",
+         GetParam() ? "kernel lookup" : "walk", tally.rounds * 6, tally.reads, tally.foreign, found.c_str());
   if (GetParam() && !machine.files().kernel_lookup()) printf("[ race ] this kernel has no openat2\n");
   EXPECT_GT(tally.reads, 0);
   EXPECT_EQ(tally.foreign, 0);
@@ -159,8 +174,8 @@ TEST_F(StoreRace, AProgramUnderNkhostNeitherReadsNorCreatesOutside) {
   long rounds = 0, reads = 0, foreign = -1;
   ASSERT_EQ(sscanf(run.out().c_str(), "rounds %ld reads %ld foreign %ld", &rounds, &reads, &foreign), 3)
       << run.out();
-  printf("[ race ] under nkhost: %ld rounds, %ld reads, %ld of them not the store's secret; %s\n",
-         rounds, reads, foreign, found.c_str());
+  printf("[ race ] under nkhost: %ld operations (4 a round), %ld reads done, %ld of them not the store's secret; %s\n",
+         rounds * 4, reads, foreign, found.c_str());
   EXPECT_GT(reads, 0);
   EXPECT_EQ(foreign, 0);
 }
