@@ -2,13 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 
@@ -189,6 +194,33 @@ TEST_P(FileLookups, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(write("caf\xc3\xa9/x", "x", 1), 0);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("(\"caf\xc3\xa9/x\")"), std::string::npos);
+}
+
+// On a kernel without openat2 (here: one whose filter answers ENOSYS), the walk takes over
+// by itself, with the same answers.
+TEST_F(FileServices, WithoutOpenat2NamesAreWalked) {
+  std::ofstream(root / "sub" / "f") << "f";
+  fs::create_symlink(outside, root / "link_dir");
+  auto without_openat2 = [&] {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+      _exit(2);
+    FileInfo info{};
+    bool found = stat("sub/f", &info) == 1 && bytes_at(info) == "f";
+    bool walked = !machine.files().kernel_lookup();
+    bool refused = stat("link_dir/x", &info) == 0 && write("link_dir/x", "x", 1) == 0;
+    bool stored = write("sub/new/g", "g", 1) == 1;
+    _exit(found && walked && refused && stored ? 0 : 1);
+  };
+  EXPECT_EXIT(without_openat2(), ::testing::ExitedWithCode(0), "leads outside the file store");
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(contents(root / "sub/new/g"), "g");
 }
 
 // Links that stay in the store lead where they point, however they are spelt; a link's ".."
