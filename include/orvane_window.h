@@ -12,6 +12,7 @@
 
 #include <orvane_image.h>
 #include <orvane_keys.h>
+#include <orvane_pointer.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -49,7 +50,8 @@ void clearWindow(OrvaneWindow *window, uint8_t red, uint8_t green, uint8_t blue)
    background colour; release pixels and record with free. Null for a null window. */
 OrvaneImage *captureWindow(OrvaneWindow *window);
 
-/* Mouse position in client pixels, inside the client area; -1, -1 for a null window. */
+/* Mouse position in client pixels, inside the client area; -1, -1 for a null window.
+   clientToImage (orvane_pointer.h) gives the image pixel under it. */
 void getMousePosition(OrvaneWindow *window, int *x, int *y);
 /* Buttons 0, 1 and 2 as the host numbers them; false without input focus and for
    other numbers. */
