@@ -22,7 +22,8 @@ extern "C" {
 typedef struct OrvaneWindow OrvaneWindow; /* opaque */
 
 /* A window of width x height client pixels (each at least 1); null title means
-   "OrvaneWindow". Null when the host made no window. The new window receives the keys. */
+   "OrvaneWindow". Null when the host made no window. The new window receives the keys.
+   It is shown at once, with the background colour alone until the first pushImage. */
 OrvaneWindow *createWindow(const char *title, int width, int height);
 void destroyWindow(OrvaneWindow *window);
 /* Marks the window closing and tells the host; it stays alive until destroyWindow. */
@@ -42,7 +43,8 @@ void setWindowSize(OrvaneWindow *window, int width, int height);
    pixels or a size below 1 are ignored. */
 void pushImage(OrvaneWindow *window, const OrvaneImage *image);
 /* Once per frame: reads the host's window state, the mouse and the keys, shows the window
-   again if the last attempt failed, and ends the frame. */
+   again if the last attempt failed, and ends the frame. The host decides how long a frame
+   lasts (nkhost: 60 a second on the desktop, --fps); there is no clock to pace by. */
 void updateWindow(OrvaneWindow *window);
 /* Colour of the area the image does not cover (246, 246, 246 at first). */
 void clearWindow(OrvaneWindow *window, uint8_t red, uint8_t green, uint8_t blue);
