@@ -39,7 +39,7 @@ local dx, dy = 1, 0
 local turn                                       -- the last arrow typed since the last step
 local apple
 local score, best = 0, read_best()
-local wait = 0                                   -- frames until the next step
+local wait = 90                                  -- frames until the next step: a moment to get ready
 
 local function occupied(x, y)
   for _, part in ipairs(snake) do
@@ -100,11 +100,15 @@ while not window:shouldclose() do
   if not over_at then
     wait = wait - 1
     if wait <= 0 then
-      wait = math.max(3, 8 - #snake // 4)
+      wait = math.max(4, 10 - #snake // 4)
       if not step() then over_at = window:frames() end
     end
   end
   draw(frame)
+  if window:frames() < 90 and font then
+    local hint = font:render("arrow keys steer", 255, 255, 255)
+    frame:draw(hint, (W - hint:width()) // 2, TOP + 20)
+  end
   if over_at then
     -- Game over: the field darkens over half a second, then three seconds to read the score.
     local shown = window:frames() - over_at
