@@ -15,9 +15,9 @@
 #include <cstring>
 #include <limits>
 
+#include "sim/base/printable.h"
+#include "sim/base/valgrind_hooks.h"
 #include "sim/services/memory.h"
-#include "sim/services/printable.h"
-#include "sim/services/valgrind_hooks.h"
 
 namespace nk::sim {
 namespace {
