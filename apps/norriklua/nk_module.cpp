@@ -397,8 +397,8 @@ int window_size(lua_State* L) {
   OrvaneWindow* window = check_window(L, 1);
   if (!lua_isnoneornil(L, 2)) {
     lua_Integer w = luaL_checkinteger(L, 2), h = luaL_checkinteger(L, 3);
-    luaL_argcheck(L, w >= 1 && w <= 16384, 2, "width out of range (1..16384)");
-    luaL_argcheck(L, h >= 1 && h <= 16384, 3, "height out of range (1..16384)");
+    luaL_argcheck(L, w >= 1 && w <= kMaxSide, 2, "width out of range (1..16384)");
+    luaL_argcheck(L, h >= 1 && h <= kMaxSide, 3, "height out of range (1..16384)");
     setWindowSize(window, static_cast<int>(w), static_cast<int>(h));
     return 0;
   }
