@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "sim/base/printable.h"
@@ -13,9 +15,6 @@ namespace {
 
 // Wider or taller images are refused before anything is decompressed.
 constexpr uint32_t kMaxSide = 1 << 16;
-// libpng's own allocations for ancillary chunks (text, colour profiles): a compressed chunk
-// that inflates beyond this is an error, not a bomb.
-constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
 
 struct ErrorText {
   char text[160];
@@ -26,6 +25,15 @@ struct ErrorText {
   snprintf(error->text, sizeof error->text, "%s", message);
   png_longjmp(png, 1);
 }
+
+// libpng's own memory. Ancillary chunks are skipped unread (below), so the most it needs is
+// a few rows of 65,536 16-bit RGBA pixels; a larger request is refused whatever asks.
+png_voidp libpng_allocate(png_structp png, png_alloc_size_t size) {
+  auto* requests = static_cast<LibpngRequests*>(png_get_mem_ptr(png));
+  requests->largest = std::max<uint64_t>(requests->largest, size);
+  return size <= kMaxLibpngBlock ? malloc(size) : nullptr;
+}
+void libpng_free(png_structp, png_voidp block) { free(block); }
 
 // Benign problems libpng works around (an unknown sRGB profile, ...) are not worth a line.
 void on_warning(png_structp, png_const_charp) {}
@@ -76,9 +84,14 @@ uint8_t* read_rgba(png_structp png, png_infop info, HostMemory& memory, ErrorTex
 
 }  // namespace
 
-bool decode_png(FILE* file, HostMemory& memory, ImageRecord& record, std::string& why) {
+bool decode_png(FILE* file, HostMemory& memory, ImageRecord& record, std::string& why,
+                LibpngRequests* requests) {
   ErrorText error{};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, on_error, on_warning);
+  LibpngRequests own_requests;
+  if (!requests) requests = &own_requests;
+  *requests = {};
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &error, on_error, on_warning,
+                                             requests, libpng_allocate, libpng_free);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_read_struct(&png, nullptr, nullptr);
@@ -86,8 +99,12 @@ bool decode_png(FILE* file, HostMemory& memory, ImageRecord& record, std::string
     return false;
   }
   png_set_user_limits(png, kMaxSide, kMaxSide);
-  png_set_chunk_malloc_max(png, kMaxChunkBytes);
-  png_set_chunk_cache_max(png, 256);
+  png_set_chunk_malloc_max(png, kMaxLibpngBlock);
+  // Only IHDR, PLTE, tRNS, IDAT and IEND make the picture (no gamma or colour profile is
+  // applied); every other chunk is skipped without libpng keeping it, whatever size it
+  // declares. Reading a text or Exif chunk would make libpng ask for its whole declared
+  // size, up to 2 GiB, before finding that the file is shorter.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   // A damaged chunk of any kind makes the file unusable, rather than silently dropped.
   png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
   png_init_io(png, file);

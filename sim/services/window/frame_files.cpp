@@ -40,6 +40,8 @@ bool encode(FILE* file, uint32_t width, uint32_t height, Row row, std::string& r
   // programs' pictures (bench/frame_files_bench).
   png_set_compression_level(png, 1);
   png_set_filter(png, 0, PNG_FILTER_UP);
+  // A window's sides may reach 2^31 - 1, as PNG's do; libpng's default stops at a million.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);

@@ -127,11 +127,12 @@ class PngService : public ::testing::Test {
     nk::test::host_entry<void(void*)>(machine, Entry::memory_free)(reinterpret_cast<void*>(pixels));
   }
   // Decodes bytes in memory; on success the pixels are compared and released.
-  bool decode(const std::vector<uint8_t>& bytes, std::string& why, const std::vector<Rgba>* expected = nullptr) {
+  bool decode(const std::vector<uint8_t>& bytes, std::string& why, const std::vector<Rgba>* expected = nullptr,
+              nk::sim::LibpngRequests* requests = nullptr) {
     FILE* file = bytes.empty() ? fopen("/dev/null", "rb")
                                : fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
     ImageRecord record{};
-    bool ok = nk::sim::decode_png(file, machine.memory(), record, why);
+    bool ok = nk::sim::decode_png(file, machine.memory(), record, why, requests);
     fclose(file);
     if (ok) {
       EXPECT_EQ(uint64_t(record.size), uint64_t(record.width) * record.height * 4);
@@ -239,6 +240,35 @@ TEST_F(PngService, HostileFilesAreBounded) {
   bomb.insert(bomb.end(), iend.begin(), iend.end());
   decode(bomb, why);  // libpng may take the picture or refuse the extra data; either is fine
   EXPECT_EQ(machine.memory().counters().peak_bytes, 4u);
+  EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
+}
+
+// Chunks that do not make the picture are skipped unread: whatever size they declare, libpng
+// is never asked for more than the rows need, and a picture that carries them decodes as
+// one without them.
+TEST_F(PngService, ChunksNkhostDoesNotUseAreSkippedUnread) {
+  Case c = make_case("rgb", PNG_COLOR_TYPE_RGB, 8);
+  std::vector<uint8_t> good = nk::test::encode_png(c.picture);
+  std::string why;
+  nk::sim::LibpngRequests requests;
+  for (const char* type : {"eXIf", "tEXt", "zTXt", "iTXt", "iCCP", "sPLT", "prIv"}) {
+    // 45 bytes: the signature, the header, and a chunk that declares 2 GiB of data.
+    std::vector<uint8_t> huge(good.begin(), good.begin() + 33);
+    for (uint8_t b : {0x7F, 0xFF, 0xFF, 0xFF}) huge.push_back(b);
+    huge.insert(huge.end(), type, type + 4);
+    huge.insert(huge.end(), {'M', 'M', 0, '*'});
+    ASSERT_EQ(huge.size(), 45u);
+    EXPECT_FALSE(decode(huge, why, nullptr, &requests)) << type;
+    EXPECT_LT(requests.largest, 64u << 10) << type;
+
+    std::vector<uint8_t> data = {'k', 0, 0, 0, 0, 'v', 'a', 'l', 'u', 'e'};
+    auto chunk = nk::test::png_chunk(type, data);
+    std::vector<uint8_t> carrying(good.begin(), good.begin() + 33);
+    carrying.insert(carrying.end(), chunk.begin(), chunk.end());
+    carrying.insert(carrying.end(), good.begin() + 33, good.end());
+    EXPECT_TRUE(decode(carrying, why, &c.expected, &requests)) << type << ": " << why;
+    EXPECT_LT(requests.largest, 64u << 10) << type;
+  }
   EXPECT_EQ(machine.memory().counters().live_blocks, 0u);
 }
 

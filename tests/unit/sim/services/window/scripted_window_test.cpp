@@ -150,6 +150,18 @@ TEST_F(ScriptedWindow, FramesAreSavedExactlyAsPublished) {
   }
 }
 
+TEST_F(ScriptedWindow, AWindowWiderThanAMillionPixelsHasItsFramesSaved) {
+  NkhostProcess run(dir, "window_wide", {"--frames", (dir / "frames").string()});
+  ASSERT_EQ(run.wait(), 0) << run.err();
+  Frame bare = read_frame(dir / "frames/frame-000001.png");
+  Frame filled = read_frame(dir / "frames/frame-000002.png");
+  ASSERT_EQ(filled.width, 1000001u);
+  EXPECT_EQ(filled.height, 1u);
+  EXPECT_EQ(bare.width, 1000001u);
+  for (uint32_t x : {0u, 255u, 65536u, 999999u, 1000000u})
+    EXPECT_EQ(filled.pixels[x], (Rgba{uint8_t(x), uint8_t(x >> 8), uint8_t(x >> 16), 255})) << x;
+}
+
 TEST_F(ScriptedWindow, RunEndsCleanlyAtTheFrameLimit) {
   fs::path input = script("@1 key 0x61 0\n");
   NkhostProcess run(dir, "window_input_loop", {"--input", input.string(), "--exit-after-frames", "3"});
