@@ -54,7 +54,7 @@ std::string printable(std::string_view bytes, size_t max_bytes) {
 
 std::string quoted(const char* text) {
   if (!text) return "null";
-  return '"' + printable(std::string_view(text, strnlen(text, 4097))) + '"';
+  return '"' + printable(std::string_view(text, strnlen(text, 4096))) + '"';
 }
 
 }  // namespace nk::sim

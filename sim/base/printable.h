@@ -12,8 +12,8 @@ namespace nk::sim {
 // escaped as \n, \t, \xNN ... ; cut to about max_bytes, with "..." when cut.
 std::string printable(std::string_view bytes, size_t max_bytes = 200);
 
-// A NUL-terminated text from the program (never read past 4 KiB + 1), in double quotes;
-// null for a null pointer.
+// A NUL-terminated text from the program (never read past 4 KiB, the longest name and its
+// NUL), in double quotes; null for a null pointer.
 std::string quoted(const char* text);
 
 }  // namespace nk::sim

@@ -23,6 +23,12 @@ std::string_view text_of(const char* text) {
   return std::string_view(text, strnlen(text, 1 << 16));
 }
 
+// Keeps the call with its guest text when calls are recorded; only then is the text read.
+void record_text(Entry entry, std::array<uint64_t, 7> args, const char* text) {
+  MachineCore& m = machine();
+  if (m.recording()) m.keep(entry, args, text_of(text));
+}
+
 // The memory services are called millions of times; their record's arguments are built only
 // when the record is kept.
 void* memory_allocate(uint64_t size) {
@@ -44,7 +50,7 @@ void* memory_reallocate(void* block, uint64_t size) {
 }
 
 void console_write_line(const char* text) {
-  machine().record(Entry::console_write_line, {value(text)}, text_of(text));
+  record_text(Entry::console_write_line, {value(text)}, text);
   machine().console.write_line(text);
 }
 
@@ -57,28 +63,28 @@ int32_t console_read_line(char* buffer, uint32_t capacity, uint64_t prompt, uint
 }
 
 int32_t file_stat(const char* name, void* info) {
-  machine().record(Entry::file_stat, {value(name), value(info)}, text_of(name));
+  record_text(Entry::file_stat, {value(name), value(info)}, name);
   return machine().files.stat(name, info);
 }
 
 int32_t file_write(const char* name, const void* data, uint32_t size) {
-  machine().record(Entry::file_write, {value(name), value(data), size}, text_of(name));
+  record_text(Entry::file_write, {value(name), value(data), size}, name);
   return machine().files.write(name, data, size);
 }
 
 int32_t file_delete(const char* name) {
-  machine().record(Entry::file_delete, {value(name)}, text_of(name));
+  record_text(Entry::file_delete, {value(name)}, name);
   return machine().files.remove(name);
 }
 
 int32_t png_decode_file(const char* name, void* record) {
-  machine().record(Entry::png_decode_file, {value(name), value(record)}, text_of(name));
+  record_text(Entry::png_decode_file, {value(name), value(record)}, name);
   return sim::png_decode_file(machine().files, machine().memory, name, record);
 }
 
 // A float argument is recorded as its 32 bits.
 uint64_t font_load(const char* name, float size) {
-  machine().record(Entry::font_load, {value(name), std::bit_cast<uint32_t>(size)}, text_of(name));
+  record_text(Entry::font_load, {value(name), std::bit_cast<uint32_t>(size)}, name);
   return machine().fonts.load(name, size);
 }
 
@@ -89,9 +95,9 @@ void font_resize(uint64_t font, float size) {
 
 int32_t font_render(uint64_t font, const char* text, int32_t red, int32_t green, int32_t blue,
                     int64_t alpha, void* record) {
-  machine().record(Entry::font_render,
-                   {font, value(text), uint32_t(red), uint32_t(green), uint32_t(blue), uint64_t(alpha), value(record)},
-                   text_of(text));
+  record_text(Entry::font_render,
+              {font, value(text), uint32_t(red), uint32_t(green), uint32_t(blue), uint64_t(alpha), value(record)},
+              text);
   return machine().fonts.render(font, text, red, green, blue, alpha, record);
 }
 
@@ -102,17 +108,15 @@ void font_free(uint64_t font) {
 
 // The window calls record 32-bit arguments as the 32 bits the host saw.
 uint32_t window_create(const char* title, int32_t width, int32_t height) {
-  machine().record(Entry::window_create, {value(title), uint32_t(width), uint32_t(height)},
-                   text_of(title));
+  record_text(Entry::window_create, {value(title), uint32_t(width), uint32_t(height)}, title);
   return machine().window.create(title, width, height);
 }
 
 uint32_t window_publish(uint32_t id, const char* title, const uint8_t* pixels, int32_t width,
                         int32_t height, int32_t stride, uint32_t background) {
-  machine().record(Entry::window_publish,
-                   {id, value(title), value(pixels), uint32_t(width), uint32_t(height),
-                    uint32_t(stride), background},
-                   text_of(title));
+  record_text(Entry::window_publish,
+              {id, value(title), value(pixels), uint32_t(width), uint32_t(height), uint32_t(stride), background},
+              title);
   return machine().window.publish(id, title, pixels, width, height, stride, background);
 }
 

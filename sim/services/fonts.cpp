@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kFontDirectories[] = {"/usr/share/fonts", "/usr/local/share/fonts"};
 constexpr size_t kMaxText = 1 << 16;
+constexpr size_t kMaxName = 4095;  // as for names in the store: never read further
 constexpr uint64_t kMaxFontFile = uint64_t(64) << 20;
 
 void report(const std::string& call, const std::string& what) {
@@ -162,6 +163,10 @@ uint64_t FontService::load(const char* name, float size) {
   std::string call = "font_load(" + quoted(name) + ", " + size_text(size) + ")";
   if (!valid_size(size)) {
     report(call, "the pixel size is outside 1..1024; no font");
+    return 0;
+  }
+  if (name && strnlen(name, kMaxName + 1) > kMaxName) {
+    report(call, "the font name is longer than 4095 bytes; no font");
     return 0;
   }
   if (!library_ && FT_Init_FreeType(&library_) != 0) {

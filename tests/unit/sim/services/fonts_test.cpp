@@ -1,6 +1,7 @@
 // nkhost's font service: FreeType text on a transparent background, fonts from the store or
 // the system, and clear refusals.
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <bit>
@@ -170,6 +171,23 @@ TEST_F(FontService, FontsComeFromTheStoreOrTheSystem) {
   EXPECT_EQ(record.pixels, 0u);
   // The size still works after the refused resize.
   EXPECT_GT(render(mono, "x").height, 15u);
+}
+
+// A name with no end, filling the last page before memory the process cannot read: nkhost
+// (which keeps no call record when it runs a program) reads no further than a name may be
+// long, and refuses it.
+TEST(FontServiceNames, AnEndlessNameIsNotReadPastTheLongestName) {
+  Machine machine({.record_calls = false});
+  long page = sysconf(_SC_PAGESIZE);
+  auto* pages = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(pages, MAP_FAILED);
+  ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+  std::memset(pages, 'a', page);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ((nk::test::host_entry<uint64_t(const char*, float)>(machine, Entry::font_load)(pages + page - 4096, 20)), 0u);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("the font name is longer than 4095 bytes; no font"),
+            std::string::npos);
+  munmap(pages, 2 * page);
 }
 
 }  // namespace
