@@ -78,25 +78,25 @@ void decode_character(unsigned char ch) {
 // Key codes of a keyboard that delivers no characters; false for any other code.
 bool decode_bare_code(unsigned code) {
   switch (code) {
-    case 0x01: keyup = 1; return true;
-    case 0x02: keydown = 1; return true;
-    case 0x03: keyright = 1; return true;
-    case 0x04: keyleft = 1; return true;
-    case 0x17: request_close(); return true;
+    case ORVANE_BARE_UP: keyup = 1; return true;
+    case ORVANE_BARE_DOWN: keydown = 1; return true;
+    case ORVANE_BARE_RIGHT: keyright = 1; return true;
+    case ORVANE_BARE_LEFT: keyleft = 1; return true;
+    case ORVANE_BARE_CLOSE: request_close(); return true;
   }
   return false;
 }
 
 void decode_scan_code(unsigned code) {
   switch (code) {
-    case 0x01: request_close(); break;  // Esc
-    case 0x0E: keyback = 1; break;
-    case 0x1C: keyreturn = 1; break;
-    case 0x48: keyup = 1; break;
-    case 0x4B: keyleft = 1; break;
-    case 0x4D: keyright = 1; break;
-    case 0x50: keydown = 1; break;
-    case 0x53: keydelete = 1; break;
+    case ORVANE_KEY_ESC: request_close(); break;
+    case ORVANE_KEY_BACKSPACE: keyback = 1; break;
+    case ORVANE_KEY_ENTER: keyreturn = 1; break;
+    case ORVANE_KEY_UP: keyup = 1; break;
+    case ORVANE_KEY_LEFT: keyleft = 1; break;
+    case ORVANE_KEY_RIGHT: keyright = 1; break;
+    case ORVANE_KEY_DOWN: keydown = 1; break;
+    case ORVANE_KEY_DELETE: keydelete = 1; break;
   }
 }
 

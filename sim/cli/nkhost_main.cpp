@@ -16,16 +16,16 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/base/byte_reader.h"
+#include "sim/cli/window_options.h"
 #include "sim/debug/call_trace.h"
 #include "sim/debug/perf_map.h"
 #include "sim/debug/profiler.h"
 #include "sim/debug/symbolize.h"
-#include "sim/cli/window_options.h"
-#include "sim/loader/byte_reader.h"
-#include "sim/machine/guest_call.h"
-#include "sim/machine/machine.h"
 #include "sim/loader/macho_loader.h"
 #include "sim/loader/macho_summary.h"
+#include "sim/machine/guest_call.h"
+#include "sim/machine/machine.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sim/debug/host_call_hooks.h"
+#include "sim/machine/host_call_hooks.h"
 
 namespace nk::sim {
 namespace {

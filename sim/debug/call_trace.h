@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/debug/host_call_hooks.h"
+#include "sim/machine/host_call_hooks.h"
 
 namespace nk::sim {
 

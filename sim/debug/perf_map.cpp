@@ -7,8 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sim/debug/image_registry.h"
 #include "sim/machine/host_services.h"
+#include "sim/machine/image_registry.h"
 
 namespace nk::sim {
 

@@ -9,11 +9,12 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sim/debug/fd_writer.h"
-#include "sim/debug/frame_walker.h"
-#include "sim/debug/host_call_hooks.h"
-#include "sim/debug/image_registry.h"
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
+#include "sim/base/fd_writer.h"
+#include "sim/machine/fault_report.h"
+#include "sim/machine/frame_walker.h"
+#include "sim/machine/host_call_hooks.h"
+#include "sim/machine/image_registry.h"
 
 namespace nk::sim {
 namespace {
@@ -176,11 +177,13 @@ Profiler::Profiler(int fd, unsigned interval_us) {
   // A run may end through exit() (a window's frame limit): the profile is still written.
   static const bool at_exit = atexit(flush_profile_from_signal) == 0;
   (void)at_exit;
+  set_fault_epilogue(flush_profile_from_signal);
   set_timer(interval_us);
 }
 
 Profiler::~Profiler() {
   set_timer(0);
+  set_fault_epilogue(nullptr);
   State* state = g_state;
   if (!state) return;  // already written on the way out
   sigaction(SIGPROF, &state->previous, nullptr);

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "sim/debug/fd_writer.h"
-#include "sim/debug/image_registry.h"
-#include "sim/debug/symbol_table.h"
+#include "sim/base/fd_writer.h"
 #include "sim/loader/macho_file.h"
+#include "sim/loader/symbol_table.h"
+#include "sim/machine/image_registry.h"
 
 namespace nk::sim {
 

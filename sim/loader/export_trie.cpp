@@ -1,6 +1,6 @@
 #include "sim/loader/export_trie.h"
 
-#include "sim/loader/byte_reader.h"
+#include "sim/base/byte_reader.h"
 #include "sim/loader/macho_format.h"
 
 namespace nk::sim {

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
 #include "sim/loader/image.h"
 #include "sim/loader/macho_file.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sim/loader/byte_reader.h"
-#include "sim/machine/hex_text.h"
+#include "sim/base/byte_reader.h"
+#include "sim/base/hex_text.h"
 #include "sim/loader/macho_format.h"
 
 namespace nk::sim {

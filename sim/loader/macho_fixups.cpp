@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/loader/byte_reader.h"
+#include "sim/base/byte_reader.h"
 #include "sim/loader/macho_format.h"
 
 namespace nk::sim {

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <fstream>
 
-#include "sim/loader/byte_reader.h"
+#include "sim/base/byte_reader.h"
+#include "sim/base/hex_text.h"
+#include "sim/base/printable.h"
+#include "sim/base/valgrind_hooks.h"
 #include "sim/loader/export_trie.h"
-#include "sim/machine/hex_text.h"
 #include "sim/loader/macho_fixups.h"
 #include "sim/loader/macho_format.h"
-#include "sim/services/valgrind_hooks.h"
-#include "sim/services/printable.h"
 
 namespace nk::sim {
 namespace {

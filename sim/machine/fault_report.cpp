@@ -7,11 +7,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/debug/fd_writer.h"
-#include "sim/debug/frame_walker.h"
-#include "sim/debug/host_call_hooks.h"
-#include "sim/debug/profiler.h"
+#include "sim/base/fd_writer.h"
 #include "sim/loader/loaded_image.h"
+#include "sim/machine/frame_walker.h"
+#include "sim/machine/host_call_hooks.h"
 #include "sim/machine/machine.h"
 
 namespace nk::sim {
@@ -25,6 +24,7 @@ constexpr size_t kHeadFrames = 24, kTailFrames = 6;  // the first screen, and wh
 constexpr uint64_t kPageFaultWrite = 2, kPageFaultFetch = 16;
 
 alignas(16) char g_alt_stack[kAltStackSize];
+void (*volatile g_epilogue)() noexcept = nullptr;
 struct sigaction g_previous[std::size(kSignals)];
 stack_t g_previous_stack;
 
@@ -161,11 +161,13 @@ void on_fault(int signal, siginfo_t* info, void* context) {
     }
     say_backtrace(out, walker);
   }
-  flush_profile_from_signal();
+  if (auto epilogue = g_epilogue) epilogue();
   _exit(halted ? kExitHalted : kExitCrashed);
 }
 
 }  // namespace
+
+void set_fault_epilogue(void (*epilogue)() noexcept) { g_epilogue = epilogue; }
 
 FaultReporter::FaultReporter() {
   note_guest_stack();

@@ -6,7 +6,7 @@
 // address, a stack overflow ...); a backtrace of the program's and the library's frames
 // follows. Both end the process with nkhost's own exit status.
 
-#include "sim/debug/image_registry.h"
+#include "sim/machine/image_registry.h"
 
 namespace nk::sim {
 
@@ -19,5 +19,10 @@ class FaultReporter {
   FaultReporter(const FaultReporter&) = delete;
   FaultReporter& operator=(const FaultReporter&) = delete;
 };
+
+// Work that must still happen when a fault ends the process, after the report (the
+// profiler writes what it has gathered). It runs in the signal handler, so it must be
+// async-signal-safe; null for none.
+void set_fault_epilogue(void (*epilogue)() noexcept);
 
 }  // namespace nk::sim

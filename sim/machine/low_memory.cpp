@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/machine/hex_text.h"
+#include "sim/base/hex_text.h"
 
 namespace nk::sim {
 namespace {

@@ -5,12 +5,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sim/debug/host_call_hooks.h"
-#include "sim/machine/guest_call.h"
-#include "sim/machine/hex_text.h"
-#include "sim/machine/host_services.h"
+#include "sim/base/hex_text.h"
 #include "sim/loader/macho_format.h"
 #include "sim/loader/macho_loader.h"
+#include "sim/machine/guest_call.h"
+#include "sim/machine/host_call_hooks.h"
+#include "sim/machine/host_services.h"
 #include "sim/machine/machine_state.h"
 
 namespace nk::sim {

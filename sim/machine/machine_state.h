@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "sim/machine/fault_report.h"
 #include "sim/loader/loaded_image.h"
+#include "sim/machine/fault_report.h"
 #include "sim/machine/low_memory.h"
 #include "sim/machine/machine.h"
 #include "sim/machine/trampolines.h"

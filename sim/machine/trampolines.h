@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
 
 namespace nk::sim {
 

@@ -1,11 +1,13 @@
 // The console service: lines written are kept as far as asked (and printed in stdio mode);
 // lines read come from the test's script, then, in stdio mode, from standard input.
 
+#include "sim/services/console.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/machine/machine.h"
 #include "sim/services/line_editor.h"
 
 namespace nk::sim {

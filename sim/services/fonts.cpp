@@ -11,10 +11,10 @@
 #include <cstring>
 #include <string>
 
+#include "sim/base/printable.h"
 #include "sim/services/files.h"
 #include "sim/services/image_record.h"
 #include "sim/services/memory.h"
-#include "sim/services/printable.h"
 
 namespace nk::sim {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sim/services/valgrind_hooks.h"
+#include "sim/base/valgrind_hooks.h"
 
 namespace nk::sim {
 namespace {

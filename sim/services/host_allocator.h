@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
 
 namespace nk::sim {
 

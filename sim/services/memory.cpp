@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "sim/machine/machine.h"
+#include "sim/services/memory.h"
 
 namespace nk::sim {
 

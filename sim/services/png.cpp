@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "sim/base/printable.h"
 #include "sim/services/files.h"
 #include "sim/services/memory.h"
-#include "sim/services/printable.h"
 
 namespace nk::sim {
 namespace {

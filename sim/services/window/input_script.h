@@ -2,6 +2,7 @@
 // Scripted input for a host window (`--input FILE`) and its written form (`--record FILE`).
 // One event per line, queued when the program has called frame_end N times:
 //
+//   @N key NAME                     one key event by name: "enter", "left", "f1", "a"
 //   @N key CH CODE                  one key event: character CH, key code CODE
 //   @N text "abc"                   one key event per byte, key code 0 (C escapes)
 //   @N pointer abs X Y [RX RY]      absolute pointer position (ranges 0: display pixels)
@@ -66,13 +67,45 @@ class InputScriptError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The events of a script in the order they are queued (by frame; file order within one).
-// Throws InputScriptError for the first malformed line.
-std::vector<InputEvent> parse_input_script(std::string_view text, const std::string& name);
-std::vector<InputEvent> read_input_script(const std::filesystem::path& path);
+// A script's events in the order they are queued (by frame; file order within one), held
+// compactly: a few bytes an event and a text as its own bytes, so that a script costs
+// about its own size however long it is.
+class InputScript {
+ public:
+  class Reader;
+  // Every event, one key per byte of a text.
+  std::vector<InputEvent> events() const;
 
-// The script text for events in queue order; runs of printable keys with code 0 in one
-// frame become one text line. parse_input_script gives the events back.
+ private:
+  friend class ScriptBuilder;
+  std::string records_;
+};
+
+// Steps through a script's events in queue order. The script must outlive the reader.
+class InputScript::Reader {
+ public:
+  explicit Reader(const InputScript& script);
+  bool done() const { return done_; }
+  const InputEvent& event() const { return event_; }  // the current event, unless done
+  void next();
+
+ private:
+  std::string_view rest_;  // records after the current one
+  std::string_view text_;  // keys of the current text still to come
+  InputEvent event_{};
+  bool done_ = false;
+};
+
+// Throw InputScriptError for the first malformed line, so that a script is refused as a
+// whole before the program starts.
+InputScript compile_input_script(std::string_view text, const std::string& name);
+InputScript read_input_script(const std::filesystem::path& path);
+// compile_input_script(text, name).events().
+std::vector<InputEvent> parse_input_script(std::string_view text, const std::string& name);
+
+// The script text for events in queue order; keys with a name are written by name, runs of
+// other printable keys with code 0 in one frame become one text line. parse_input_script
+// gives the events back.
 std::string format_input_script(const std::vector<InputEvent>& events);
 
 }  // namespace nk::sim

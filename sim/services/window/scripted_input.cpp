@@ -33,9 +33,8 @@ bool targets_window(const InputAction& action) {
          std::holds_alternative<MoveInput>(action);
 }
 
-ScriptedInput::ScriptedInput(WindowService& service, std::vector<InputEvent> events,
-                             InputRecorder* recorder)
-    : service_(service), recorder_(recorder), events_(std::move(events)) {
+ScriptedInput::ScriptedInput(WindowService& service, InputScript script, InputRecorder* recorder)
+    : service_(service), recorder_(recorder), script_(std::move(script)) {
   service_.add_frame_observer([this](uint64_t frame) { play(frame); });
   service_.add_publish_observer([this](const Publication&) { retry_waiting(); });
   play(0);
@@ -43,9 +42,9 @@ ScriptedInput::ScriptedInput(WindowService& service, std::vector<InputEvent> eve
 
 void ScriptedInput::play(uint64_t frame) {
   retry_waiting();
-  for (; next_ < events_.size() && events_[next_].frame <= frame; ++next_) {
-    if (recorder_) recorder_->record(events_[next_].frame, events_[next_].action);
-    deliver(events_[next_].action);
+  for (; !next_.done() && next_.event().frame <= frame; next_.next()) {
+    if (recorder_) recorder_->record(next_.event().frame, next_.event().action);
+    deliver(next_.event().action);
   }
 }
 

@@ -2,7 +2,6 @@
 // Input events delivered to the window service at frame boundaries: a script's events
 // (`--input FILE`) and, through apply_input, the desktop window's.
 
-#include <cstddef>
 #include <vector>
 
 #include "sim/services/window/input_recorder.h"
@@ -22,8 +21,7 @@ bool targets_window(const InputAction& action);
 // the script's events go into the recording too, so that it replays the whole session.
 class ScriptedInput {
  public:
-  ScriptedInput(WindowService& service, std::vector<InputEvent> events,
-                InputRecorder* recorder = nullptr);
+  ScriptedInput(WindowService& service, InputScript script, InputRecorder* recorder = nullptr);
   ScriptedInput(const ScriptedInput&) = delete;
   ScriptedInput& operator=(const ScriptedInput&) = delete;
 
@@ -34,8 +32,8 @@ class ScriptedInput {
 
   WindowService& service_;
   InputRecorder* recorder_;
-  std::vector<InputEvent> events_;  // in queue order
-  size_t next_ = 0;
+  const InputScript script_;
+  InputScript::Reader next_{script_};
   std::vector<InputAction> waiting_;  // window events that came before any window
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "sim/services/window/key_names.h"
 #include "sim/services/window/scripted_input.h"
 
 namespace nk::sim {
@@ -16,25 +17,28 @@ namespace {
 // The library places the client area this far right of and below the reported position.
 constexpr int kClientLeft = 14, kClientTop = 38;
 
-// Keys beside the typed characters: the character each sends and the PC scan code the
-// library's decoder knows it by.
+// Keys beside the typed characters, by the name input scripts give them: the character
+// each sends and its PC scan code.
 std::optional<KeyInput> special_key(const SDL_KeyboardEvent& key) {
   if (key.keysym.mod & KMOD_CTRL) {
     if (key.keysym.sym == SDLK_c) return KeyInput{0x03, 0};
     if (key.keysym.sym == SDLK_d) return KeyInput{0x04, 0};
   }
-  switch (key.keysym.sym) {
-    case SDLK_ESCAPE: return KeyInput{0x1B, 0x01};
-    case SDLK_BACKSPACE: return KeyInput{0x08, 0x0E};
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return KeyInput{0x0D, 0x1C};
-    case SDLK_UP: return KeyInput{0, 0x48};
-    case SDLK_LEFT: return KeyInput{0, 0x4B};
-    case SDLK_RIGHT: return KeyInput{0, 0x4D};
-    case SDLK_DOWN: return KeyInput{0, 0x50};
-    case SDLK_DELETE: return KeyInput{0, 0x53};
-    default: return std::nullopt;
-  }
+  static constexpr std::pair<SDL_Keycode, std::string_view> kNamed[] = {
+      {SDLK_ESCAPE, "esc"},     {SDLK_RETURN, "enter"},      {SDLK_KP_ENTER, "enter"},
+      {SDLK_BACKSPACE, "backspace"}, {SDLK_TAB, "tab"},     {SDLK_UP, "up"},
+      {SDLK_DOWN, "down"},      {SDLK_LEFT, "left"},         {SDLK_RIGHT, "right"},
+      {SDLK_HOME, "home"},      {SDLK_END, "end"},           {SDLK_PAGEUP, "pageup"},
+      {SDLK_PAGEDOWN, "pagedown"}, {SDLK_INSERT, "insert"}, {SDLK_DELETE, "delete"},
+      {SDLK_F1, "f1"},          {SDLK_F2, "f2"},             {SDLK_F3, "f3"},
+      {SDLK_F4, "f4"},          {SDLK_F5, "f5"},             {SDLK_F6, "f6"},
+      {SDLK_F7, "f7"},          {SDLK_F8, "f8"},             {SDLK_F9, "f9"},
+      {SDLK_F10, "f10"},        {SDLK_F11, "f11"},           {SDLK_F12, "f12"},
+  };
+  for (const auto& [sym, name] : kNamed)
+    if (key.keysym.sym == sym)
+      if (const KeyName* named = find_key(name)) return KeyInput{named->character, named->code};
+  return std::nullopt;
 }
 
 uint32_t button_bit(uint8_t button) {

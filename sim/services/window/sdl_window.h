@@ -1,8 +1,8 @@
 #pragma once
 // The desktop window (`--window sdl`): every host window becomes an SDL2 window showing its
 // last published frame. At each frame_end the desktop's events become input for the
-// newest host window, through the same calls a script uses: typed characters and the
-// keys the library's decoder knows, the pointer in display pixels, buttons, the close
+// newest host window, through the same calls a script uses: typed characters, the
+// keys that have a name in scripts (Enter, the arrows, F1 ...), Ctrl-C/D, the pointer in display pixels, buttons, the close
 // button, focus and the window's position.
 
 #include <memory>

@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "sim/services/window/key_names.h"
+
 namespace {
 
 using namespace nk::sim;
@@ -62,7 +69,12 @@ TEST(InputScript, MalformedLinesAreRefusedWithFileLineAndReason) {
       {"@-1 close", "s.txt:1: the frame number cannot be negative: '-1'"},
       {"@1", "s.txt:1: expected an event after @1"},
       {"@1 klick", "s.txt:1: unknown event 'klick' (expected key, text, pointer, buttons, close, focus or move)"},
-      {"@1 key 0x61", "s.txt:1: expected the key code"},
+      {"@1 key", "s.txt:1: key needs a name (such as enter, left or a) or a character and a code"},
+      {"@1 key 0x61", "s.txt:1: unknown key '0x61' (names: esc, enter,"},
+      {"@1 key Enter", "s.txt:1: unknown key 'Enter'"},
+      {"@1 key left 5", "s.txt:1: unexpected '5' after the event"},
+      {"@1 key enter\x1b[2J", "s.txt:1: unknown key 'enter\\x1B[2J'"},
+      {"@1 key zz 1", "s.txt:1: 'zz' is not a number (for the key's character)"},
       {"@1 key 256 0", "s.txt:1: '256' is out of range for the key's character (0 to 255)"},
       {"@1 key 0 0", "s.txt:1: a key with character 0 and code 0 cannot be queued"},
       {"@1 key 0x 1", "s.txt:1: '0x' is not a number (for the key's character)"},
@@ -71,6 +83,7 @@ TEST(InputScript, MalformedLinesAreRefusedWithFileLineAndReason) {
       {"@1 text abc", "s.txt:1: text needs a quoted string"},
       {"@1 text \"abc", "s.txt:1: the text has no closing '\"'"},
       {"@1 text \"a\\q\"", "s.txt:1: unknown escape '\\q'"},
+      {"@1 text \"a\\\x07\"", "s.txt:1: unknown escape '\\\\x07'"},
       {"@1 text \"\\x4\"", "s.txt:1: '\\x' needs two hex digits"},
       {"@1 text \"\\x00\"", "s.txt:1: the text holds a NUL byte"},
       {"@1 text \"a\" b", "s.txt:1: unexpected 'b' after the event"},
@@ -90,6 +103,52 @@ TEST(InputScript, MalformedLinesAreRefusedWithFileLineAndReason) {
   EXPECT_TRUE(error_of("@1 close\n# fine\n@2 zoom\n@3 zap").starts_with("s.txt:3: unknown event 'zoom'"));
 }
 
+TEST(InputScript, MessagesEscapeWhatTheScriptHolds) {
+  // Neither a terminal's control sequences nor a NUL reach the message as they are.
+  std::string message = error_of("@1 \x1b[2J\x1b]0;pwned\a zap");
+  EXPECT_EQ(message.find('\x1b'), std::string::npos) << message;
+  EXPECT_EQ(message.find('\a'), std::string::npos) << message;
+  EXPECT_TRUE(message.starts_with("s.txt:1: unknown event '\\x1B[2J\\x1B]0;pwned\\x07'")) << message;
+  using namespace std::string_view_literals;
+  EXPECT_TRUE(error_of("@1 close\0junk"sv).starts_with("s.txt:1: unknown event 'close\\x00junk'"))
+      << error_of("@1 close\0junk"sv);
+  EXPECT_TRUE(error_of("@1 move 1 \x9b" "2J"sv).starts_with("s.txt:1: '\\x9B2J' is not a number"));
+}
+
+TEST(InputScript, KeysByNameActAsTheirCharacterAndCode) {
+  const std::vector<InputEvent> expected = {
+      {1, KeyInput{0, 0x4B}},    {1, KeyInput{0x0D, 0x1C}}, {1, KeyInput{0x61, 0x1E}},
+      {1, KeyInput{'1', 0x02}},  {1, KeyInput{1, 2}},       {1, KeyInput{0x1B, 0x01}},
+      {2, KeyInput{0, 0x58}},    {2, KeyInput{' ', 0x39}},  {2, KeyInput{0x08, 0x0E}},
+      {2, KeyInput{0, 0x53}},
+  };
+  EXPECT_EQ(parse_input_script("@1 key left\n@1 key enter\n@1 key a\n@1 key 1\n@1 key 1 2\n"
+                               "@1 key esc\n@2 key f12 # comment\n@2 key space\n"
+                               "@2 key backspace\n@2\tkey\tdelete\t\n",
+                               "s.txt"),
+            expected);
+}
+
+// The names are the header's: every ORVANE_KEY_ constant has its name (lower case, without
+// '_') with the same code, and no name lacks a constant.
+TEST(InputScript, KeyNamesAreTheHeadersConstants) {
+  std::ifstream header(NK_SOURCE_DIR "/include/orvane_keys.h");
+  std::stringstream text;
+  text << header.rdbuf();
+  std::map<std::string, int> constants;
+  const std::regex constant("ORVANE_KEY_([A-Z0-9_]+) = (0x[0-9A-F]+)");
+  std::string source = text.str();
+  for (std::sregex_iterator it(source.begin(), source.end(), constant), end; it != end; ++it) {
+    std::string name;
+    for (char c : (*it)[1].str())
+      if (c != '_') name += char(std::tolower(c));
+    constants[name] = std::stoi((*it)[2].str(), nullptr, 16);
+  }
+  std::map<std::string, int> names;
+  for (const KeyName& key : key_names()) names[std::string(key.name)] = key.code;
+  EXPECT_EQ(names, constants);
+}
+
 TEST(InputScript, WrittenFormReadsBackAndGroupsTyping) {
   const std::vector<InputEvent> events = {
       {0, KeyInput{'h', 0}},  {0, KeyInput{'"', 0}},    {0, KeyInput{'\\', 0}},
@@ -100,8 +159,20 @@ TEST(InputScript, WrittenFormReadsBackAndGroupsTyping) {
   };
   std::string text = format_input_script(events);
   EXPECT_NE(text.find("@0 text \"h\\\"\\\\\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("@1 text \"i\"\n@1 key 0x0d 0x1c\n@1 text \"!\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("@1 text \"i\"\n@1 key enter\n@1 text \"!\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("@2 key up\n"), std::string::npos) << text;
   EXPECT_EQ(parse_input_script(text, "recorded"), events);
+
+  // Every named key is written by its name; keys without one keep their numbers.
+  std::vector<InputEvent> keys;
+  for (const KeyName& key : key_names()) keys.push_back({7, KeyInput{key.character, key.code}});
+  keys.push_back({8, KeyInput{'A', 0x1E}});
+  keys.push_back({8, KeyInput{0x03, 0}});
+  text = format_input_script(keys);
+  for (const KeyName& key : key_names())
+    EXPECT_NE(text.find("@7 key " + std::string(key.name) + "\n"), std::string::npos) << key.name;
+  EXPECT_NE(text.find("@8 key 0x41 0x1e\n@8 key 0x03 0x00\n"), std::string::npos) << text;
+  EXPECT_EQ(parse_input_script(text, "recorded"), keys);
 }
 
 TEST(InputScript, UnreadableFileIsNamed) {

@@ -77,6 +77,29 @@ TEST_F(ScriptedWindow, LoopSeesTheScriptedKeysAndMouseFrameByFrame) {
   EXPECT_EQ(run.err(), "");
 }
 
+TEST_F(ScriptedWindow, KeysByNameReachTheProgramAsTheirNumbersDo) {
+  auto output = [&](const std::string& text) {
+    NkhostProcess run(dir, "window_input_loop", {"--input", script(text).string()});
+    EXPECT_EQ(run.wait(), 0) << run.err();
+    return run.out();
+  };
+  std::string by_name = output(
+      "@0 key left\n@0 key a\n@1 key enter\n@1 key backspace\n@1 key 7\n@2 key delete\n"
+      "@2 key space\n@2 key up\n@3 key f1\n@3 key home\n@4 key esc\n");
+  std::string by_number = output(
+      "@0 key 0 0x4b\n@0 key 0x61 0x1e\n@1 key 0x0d 0x1c\n@1 key 0x08 0x0e\n@1 key 0x37 0x08\n"
+      "@2 key 0 0x53\n@2 key 0x20 0x39\n@2 key 0 0x48\n@3 key 0 0x3b\n@3 key 0 0x47\n"
+      "@4 key 0x1b 0x01\n");
+  EXPECT_EQ(by_name, by_number);
+  EXPECT_EQ(by_name,
+            "0: a left last=97 mouse=100,50 buttons=000\n"
+            "1: return back 7 last=55 mouse=100,50 buttons=000\n"
+            "2: up delete space last=32 mouse=100,50 buttons=000\n"
+            "3: last=0 mouse=100,50 buttons=000\n"
+            "4: last=0 mouse=100,50 buttons=000\n"
+            "closed\n");
+}
+
 TEST_F(ScriptedWindow, WindowEventsBeforeAnyWindowWaitForIt) {
   // The window sits at 100,200 from the start, so the pointer maps through that position.
   fs::path input = script(
@@ -137,9 +160,12 @@ TEST_F(ScriptedWindow, RunEndsCleanlyAtTheFrameLimit) {
 
 TEST_F(ScriptedWindow, BadScriptsAndOptionsAreRefusedBeforeTheProgramStarts) {
   fs::path input = script("@0 text \"ok\"\n# fine\n@2 pointer abs 1\n");
+  std::ofstream(dir / "names.txt") << "@0 key left\n@1 key leftt\n";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--input", input.string()},
        "nkhost: --input: " + input.string() + ":3: expected Y"},
+      {{"--input", (dir / "names.txt").string()},
+       "nkhost: --input: " + (dir / "names.txt").string() + ":2: unknown key 'leftt'"},
       {{"--input", (dir / "missing.txt").string()}, "--input: '" + (dir / "missing.txt").string() + "' is not a file"},
       {{"--record", (dir / "r.txt").string()}, "--record needs --window sdl"},
       {{"--exit-after-frames", "0"}, "--exit-after-frames needs a whole number from 1 to"},

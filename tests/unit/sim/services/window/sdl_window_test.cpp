@@ -173,19 +173,19 @@ TEST_F(SdlWindow, RecordedSessionReplaysToTheSameFrames) {
   Window window = screen->find("nkhost paint test");
   ASSERT_NE(window, 0u) << "no window appeared; nkhost said: " << live.err();
   std::string id = std::to_string(window);
-  // A person's session: drag with the left button, arrows, two letters, then Esc.
+  // A person's session: drag with the left button, arrows, Home, F5, two letters, then Esc.
   // ('type' takes every word after it as text, so it runs on its own.)
   std::string xdotool = "DISPLAY=" + screen->name() + " xdotool ";
   std::string session = xdotool + "windowfocus --sync " + id + " sleep 0.2 mousemove --window " + id +
                         " 10 10 sleep 0.1 mousedown 1 sleep 0.1 mousemove --window " + id +
-                        " 40 30 sleep 0.1 mouseup 1 key Right Right Down sleep 0.1 && " + xdotool +
+                        " 40 30 sleep 0.1 mouseup 1 key Right Right Down Home F5 sleep 0.1 && " + xdotool +
                         "type ab && " + xdotool + "sleep 0.2 key Escape";
   ASSERT_EQ(std::system(session.c_str()), 0);
   ASSERT_EQ(live.wait(std::chrono::seconds(30)), 0) << live.err() << slurp(record);
 
   // What was done, as events (their frames depend on timing): client (10,10) and (40,30)
   // are written for a window at 0,0, past the 14/38 offsets.
-  std::vector<nk::sim::InputEvent> events = nk::sim::read_input_script(record);
+  std::vector<nk::sim::InputEvent> events = nk::sim::read_input_script(record).events();
   auto recorded = [&](const nk::sim::InputAction& action) {
     return std::any_of(events.begin(), events.end(), [&](const auto& e) { return e.action == action; });
   };
@@ -193,8 +193,12 @@ TEST_F(SdlWindow, RecordedSessionReplaysToTheSameFrames) {
   EXPECT_NE(std::find(events.begin(), events.end(), InputEvent{2, KeyInput{'m', 0}}), events.end());
   for (const InputAction& action : std::initializer_list<InputAction>{
            PointerAbsInput{24, 48}, PointerAbsInput{54, 68}, ButtonsInput{1}, ButtonsInput{0},
-           KeyInput{0, 0x4D}, KeyInput{0, 0x50}, KeyInput{'a', 0}, KeyInput{'b', 0}, KeyInput{0x1B, 0x01}})
+           KeyInput{0, 0x4D}, KeyInput{0, 0x50}, KeyInput{0, 0x47}, KeyInput{0, 0x3F}, KeyInput{'a', 0},
+           KeyInput{'b', 0}, KeyInput{0x1B, 0x01}})
     EXPECT_TRUE(recorded(action)) << "an event is missing from:\n" << slurp(record);
+  // Keys with a name are written by it.
+  for (const char* line : {" key right\n", " key home\n", " key f5\n", " key esc\n"})
+    EXPECT_NE(slurp(record).find(line), std::string::npos) << line << " is missing from:\n" << slurp(record);
 
   NkhostProcess replay(dir, "window_paint", {"--input", record.string(), "--frames", (dir / "replay").string()});
   ASSERT_EQ(replay.wait(), 0) << replay.err();

@@ -1,4 +1,4 @@
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
 
 #include <sys/mman.h>
 

@@ -1,10 +1,10 @@
-#include "sim/debug/frame_walker.h"
+#include "sim/machine/frame_walker.h"
 
 #include <pthread.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include "sim/debug/image_registry.h"
+#include "sim/machine/image_registry.h"
 
 namespace nk::sim {
 namespace {

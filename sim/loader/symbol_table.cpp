@@ -1,4 +1,4 @@
-#include "sim/debug/symbol_table.h"
+#include "sim/loader/symbol_table.h"
 
 #include <cxxabi.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/loader/byte_reader.h"
+#include "sim/base/byte_reader.h"
 #include "sim/loader/macho_format.h"
 
 namespace nk::sim {

@@ -1,4 +1,4 @@
-#include "sim/debug/host_call_hooks.h"
+#include "sim/machine/host_call_hooks.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,7 +9,7 @@
 
 #include <sys/mman.h>
 
-#include "sim/machine/address_space.h"
+#include "sim/base/address_space.h"
 
 extern "C" void nk_sim_host_call_thunk();
 extern "C" void nk_sim_host_call_enter(nk::sim::HostCallFrame* call);

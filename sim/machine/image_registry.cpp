@@ -1,4 +1,4 @@
-#include "sim/debug/image_registry.h"
+#include "sim/machine/image_registry.h"
 
 #include "sim/loader/loaded_image.h"
 

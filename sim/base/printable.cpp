@@ -1,4 +1,4 @@
-#include "sim/services/printable.h"
+#include "sim/base/printable.h"
 
 #include <cstdio>
 #include <cstring>

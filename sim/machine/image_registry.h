@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/debug/fd_writer.h"
-#include "sim/debug/symbol_table.h"
+#include "sim/base/fd_writer.h"
+#include "sim/loader/symbol_table.h"
 
 namespace nk::sim {
 
