@@ -29,6 +29,58 @@ int gettimeofday(struct timeval *now, void *zone) {
   return 0;
 }
 
+/* Both clocks read the platform's constant: a monotonic clock may stand still. */
+int clock_gettime(clockid_t clock, struct timespec *now) {
+  if (clock != CLOCK_REALTIME && clock != CLOCK_MONOTONIC) {
+    errno = EINVAL;
+    return -1;
+  }
+  now->tv_sec = kPlatformTime;
+  now->tv_nsec = 0;
+  return 0;
+}
+
+int clock_getres(clockid_t clock, struct timespec *resolution) {
+  if (clock != CLOCK_REALTIME && clock != CLOCK_MONOTONIC) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (resolution) {
+    resolution->tv_sec = 1;
+    resolution->tv_nsec = 0;
+  }
+  return 0;
+}
+
+int clock_settime(clockid_t clock, const struct timespec *now) {
+  (void)clock, (void)now;
+  errno = EPERM;
+  return -1;
+}
+
+/* No timer can fire: nothing runs beside the program. */
+int timer_create(clockid_t clock, struct sigevent *event, timer_t *timer) {
+  (void)clock, (void)event, (void)timer;
+  return unsupported();
+}
+int timer_delete(timer_t timer) {
+  (void)timer;
+  return unsupported();
+}
+int timer_settime(timer_t timer, int flags, const struct itimerspec *value,
+                  struct itimerspec *old) {
+  (void)timer, (void)flags, (void)value, (void)old;
+  return unsupported();
+}
+int timer_gettime(timer_t timer, struct itimerspec *value) {
+  (void)timer, (void)value;
+  return unsupported();
+}
+int timer_getoverrun(timer_t timer) {
+  (void)timer;
+  return unsupported();
+}
+
 /* Process times count what the library's clock counts: calls of clock. */
 clock_t times(struct tms *used) {
   clock_t ticks = clock();

@@ -51,6 +51,11 @@ static void time_and_environment(void) {
   check("time is the platform's clock", time(NULL) == 1313554998 &&
                                             gettimeofday(&now, NULL) == 0 &&
                                             now.tv_sec == 1313554998);
+  struct timespec moment_now, resolution;
+  check("clock_gettime stands still", clock_gettime(CLOCK_MONOTONIC, &moment_now) == 0 &&
+                                          moment_now.tv_sec == 1313554998 &&
+                                          clock_getres(CLOCK_REALTIME, &resolution) == 0 &&
+                                          nanosleep(&resolution, NULL) == 0);
   clock_t first = clock(), second = clock();
   check("clock counts its calls", second == first + 1);
   char text[32];
