@@ -34,21 +34,28 @@ static void skip(int argc, char **argv, char **envp, char **apple) {
   (void)argc, (void)argv, (void)envp, (void)apple;
 }
 
+static void run_initialisers(int argc, char **argv, char **envp, char **apple);
+
+/* The slots after this object's own, which come first. */
+static initialiser *others(void) {
+  initialiser *slot = initialisers_start;
+  while (slot < initialisers_end && *slot != run_initialisers) ++slot;
+  return slot < initialisers_end ? slot + 1 : slot;
+}
+
 static void run_initialisers(int argc, char **argv, char **envp, char **apple) {
   (void)envp;
   take_name(argc, argv);
-  initialiser *next = initialisers_start;
-  while (next < initialisers_end && *next != run_initialisers) ++next;
-  if (next < initialisers_end) ++next;
   if (setjmp(end_of_program) == 0) {
     can_end = 1;
-    for (; next < initialisers_end; ++next) {
-      initialiser call = *next;
-      *next = skip;
+    for (initialiser *slot = others(); slot < initialisers_end; ++slot) {
+      initialiser call = *slot;
+      *slot = skip;
       call(1, arguments, environ, apple);
     }
   } else {
-    for (; next < initialisers_end; ++next) *next = skip;
+    /* exit ended one of them: those not run yet never will be. */
+    for (initialiser *slot = others(); slot < initialisers_end; ++slot) *slot = skip;
   }
   can_end = 0;
 }
