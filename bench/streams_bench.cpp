@@ -1,6 +1,8 @@
 // Stream throughput: the library's streams on nkhost's file store beside glibc's stdio on
 // the same bytes in the same directory. A write pass opens a file, writes 1 MiB in chunks
 // and closes it (the store included); a read pass opens a 1 MiB file and reads it through.
+// Small whole files, at the top of the store and three folders down, show what looking a
+// name up costs.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -16,6 +18,7 @@ using nk::bench::library;
 using nk::bench::machine;
 
 constexpr size_t kFileBytes = 1 << 20;
+constexpr size_t kSmallBytes = 100;
 
 struct Stream;
 using Open = Stream*(const char*, const char*);
@@ -35,6 +38,12 @@ struct Store {
     FILE* file = std::fopen((path + "/input").c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
+    std::filesystem::create_directories(path + "/a/b/c");
+    for (const char* name : {"/small", "/a/b/c/small"}) {
+      file = std::fopen((path + name).c_str(), "wb");
+      std::fwrite(bytes.data(), 1, kSmallBytes, file);
+      std::fclose(file);
+    }
   }
   ~Store() { std::filesystem::remove_all(path); }
   std::string path;
@@ -105,6 +114,39 @@ void BM_StreamGetc_Linux(benchmark::State& state) {
   getc_pass(state, std::fopen, [](FILE* file) { return std::getc(file); }, std::fclose, store() + "/input");
 }
 
+const char* small_name(benchmark::State& state) { return state.range(0) ? "a/b/c/small" : "small"; }
+
+void BM_SmallRead_Nkhost(benchmark::State& state) {
+  store();
+  auto read = library().function<bool(const char*, void**, uint64_t*)>("nkfs_read_entire_file");
+  auto release = library().function<void(void*)>("free");
+  for (auto _ : state) {
+    void* data;
+    uint64_t size;
+    if (!read(small_name(state), &data, &size)) state.SkipWithError("not read");
+    release(data);
+  }
+}
+void BM_SmallRead_Linux(benchmark::State& state) {
+  std::string path = store() + "/" + small_name(state);
+  for (auto _ : state) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    char data[kSmallBytes];
+    benchmark::DoNotOptimize(std::fread(data, 1, sizeof data, file));
+    std::fclose(file);
+  }
+}
+void BM_SmallWrite_Nkhost(benchmark::State& state) {
+  store();
+  auto write = library().function<bool(const char*, const void*, uint64_t)>("nkfs_write_entire_file");
+  std::string bytes(kSmallBytes, 's');
+  for (auto _ : state)
+    if (!write(small_name(state), bytes.data(), bytes.size())) state.SkipWithError("not stored");
+}
+
+BENCHMARK(BM_SmallRead_Nkhost)->Arg(0)->Arg(1);
+BENCHMARK(BM_SmallRead_Linux)->Arg(0)->Arg(1);
+BENCHMARK(BM_SmallWrite_Nkhost)->Arg(0)->Arg(1);
 BENCHMARK(BM_StreamWrite_Nkhost)->Arg(16)->Arg(4096);
 BENCHMARK(BM_StreamWrite_Linux)->Arg(16)->Arg(4096);
 BENCHMARK(BM_StreamRead_Nkhost)->Arg(16)->Arg(4096);

@@ -56,10 +56,11 @@ int main(void) {
       square_red = (uint8_t)(255 - (keylastchar - 'a') * 8);
       square_green = (uint8_t)((keylastchar - 'a') * 9);
     }
-    int mouse_x, mouse_y;
-    getMousePosition(window, &mouse_x, &mouse_y);
-    mouse_x /= kScale;
-    mouse_y /= kScale;
+    /* The pointer in picture pixels: the window shows the picture fitted to its size. */
+    int client_x, client_y, window_width, window_height, mouse_x, mouse_y;
+    getMousePosition(window, &client_x, &client_y);
+    getWindowSize(window, &window_width, &window_height);
+    clientToImage(client_x, client_y, window_width, window_height, kWidth, kHeight, &mouse_x, &mouse_y);
     if (getMouseButtonState(window, 0)) {
       ball_x += (mouse_x - ball_x) / 4;
       ball_y += (mouse_y - ball_y) / 4;

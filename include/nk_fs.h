@@ -16,7 +16,8 @@
    console lines, each ending in LF), "__nkfs_stdout" and "__nkfs_stderr" (both write
    into the console's pending line). The mode is not examined for them. The variables
    stdin, stdout and stderr start null: a program that wants them opens these names and
-   stores the streams there.
+   stores the streams there. With the C library those three names are <stdio.h>'s, so
+   this header does not declare the variables then.
 
    Failures return null, 0, -1 or false and set nk_errno (<errno.h>): ENOENT a missing
    file opened for reading, EIO a store or delete the host refused, ENOMEM no memory,
@@ -32,9 +33,18 @@ extern "C" {
 
 typedef struct NkfsStream NkfsStream;
 
+#ifdef __has_include
+#if __has_include(<newlib.h>)
+#define ORVANE_NK_FS_WITH_C_LIBRARY 1
+#endif
+#endif
+#ifndef ORVANE_NK_FS_WITH_C_LIBRARY
 extern NkfsStream *stdin;
 extern NkfsStream *stdout;
 extern NkfsStream *stderr;
+#endif
+
+extern int nk_errno; /* also in the library's <errno.h> */
 
 NkfsStream *nkfs_fopen(const char *name, const char *mode);
 /* Closes old (when not null; its store result is lost) and opens name. */

@@ -12,6 +12,7 @@
 
 #include <orvane_image.h>
 #include <orvane_keys.h>
+#include <orvane_pointer.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,7 +22,8 @@ extern "C" {
 typedef struct OrvaneWindow OrvaneWindow; /* opaque */
 
 /* A window of width x height client pixels (each at least 1); null title means
-   "OrvaneWindow". Null when the host made no window. The new window receives the keys. */
+   "OrvaneWindow". Null when the host made no window. The new window receives the keys.
+   It is shown at once, with the background colour alone until the first pushImage. */
 OrvaneWindow *createWindow(const char *title, int width, int height);
 void destroyWindow(OrvaneWindow *window);
 /* Marks the window closing and tells the host; it stays alive until destroyWindow. */
@@ -41,7 +43,8 @@ void setWindowSize(OrvaneWindow *window, int width, int height);
    pixels or a size below 1 are ignored. */
 void pushImage(OrvaneWindow *window, const OrvaneImage *image);
 /* Once per frame: reads the host's window state, the mouse and the keys, shows the window
-   again if the last attempt failed, and ends the frame. */
+   again if the last attempt failed, and ends the frame. The host decides how long a frame
+   lasts (nkhost: 60 a second on the desktop, --fps); there is no clock to pace by. */
 void updateWindow(OrvaneWindow *window);
 /* Colour of the area the image does not cover (246, 246, 246 at first). */
 void clearWindow(OrvaneWindow *window, uint8_t red, uint8_t green, uint8_t blue);
@@ -49,7 +52,8 @@ void clearWindow(OrvaneWindow *window, uint8_t red, uint8_t green, uint8_t blue)
    background colour; release pixels and record with free. Null for a null window. */
 OrvaneImage *captureWindow(OrvaneWindow *window);
 
-/* Mouse position in client pixels, inside the client area; -1, -1 for a null window. */
+/* Mouse position in client pixels, inside the client area; -1, -1 for a null window.
+   clientToImage (orvane_pointer.h) gives the image pixel under it. */
 void getMousePosition(OrvaneWindow *window, int *x, int *y);
 /* Buttons 0, 1 and 2 as the host numbers them; false without input focus and for
    other numbers. */

@@ -1,18 +1,23 @@
 // The nk module: the platform's window, keys, mouse, images, PNG files and fonts for Lua
-// scripts, so that small games and tools can be written in Lua alone.
+// scripts, so that small games and tools can be written in Lua alone. The reference is
+// apps/norriklua/README.md.
 //
 //   local w = nk.window("Demo", 320, 200)     -- nil, message when the host has no window
 //   local img = nk.image(320, 200, 0, 0, 64)  -- width, height, fill colour (RGBA)
 //   img:fill(10, 10, 50, 20, 255, 0, 0)       -- x, y, width, height, colour
-//   w:push(img) w:update()
-//   while not w:shouldclose() do ... end
+//   while not w:shouldclose() do w:push(img) w:update() end
 //   w:destroy()
+//
+// Failures: constructors and loaders give nil and a message, as io.open does; arguments
+// of the wrong type, values out of range in methods, and a destroyed window or freed font
+// raise errors, as Lua's own functions do.
 
 #include "nk_module.h"
 
 #include <orvane_keys.h>
 #include <orvane_media.h>
 #include <orvane_window.h>
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -24,8 +29,12 @@ constexpr char kWindowType[] = "nk.window";
 constexpr char kImageType[] = "nk.image";
 constexpr char kFontType[] = "nk.font";
 
+constexpr lua_Integer kMaxSide = 16384;
+
 struct WindowBox {
   OrvaneWindow* window;
+  int image_width, image_height;  // of the last push; 0 before it
+  lua_Integer frames;             // update() calls so far
 };
 struct FontBox {
   uintptr_t font;
@@ -42,40 +51,95 @@ uint8_t channel(lua_State* L, int index, lua_Integer fallback) {
   return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// A new image userdata that owns a malloc'd pixel block (the library's convention, so
-// that captured and decoded pixels can be adopted as they are).
-OrvaneImage* push_image(lua_State* L, int width, int height, uint8_t* pixels) {
+// A new image userdata, still without pixels. It owns the malloc'd pixel block put into
+// it (the library's convention, so that captured, decoded and rendered pixels are adopted
+// as they are). It is made before the pixels, so that nothing leaks when Lua itself runs
+// out of memory.
+OrvaneImage* push_image(lua_State* L) {
   OrvaneImage* image = static_cast<OrvaneImage*>(lua_newuserdatauv(L, sizeof(OrvaneImage), 0));
-  *image = OrvaneImage{width, height, pixels, {nullptr, nullptr}};
+  *image = OrvaneImage{0, 0, nullptr, {nullptr, nullptr}};
   luaL_setmetatable(L, kImageType);
   return image;
 }
 
-OrvaneImage* new_image(lua_State* L, lua_Integer width, lua_Integer height) {
-  luaL_argcheck(L, width >= 1 && width <= 16384, 1, "width out of range (1..16384)");
-  luaL_argcheck(L, height >= 1 && height <= 16384, 2, "height out of range (1..16384)");
-  size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-  OrvaneImage* image = push_image(L, static_cast<int>(width), static_cast<int>(height), nullptr);
-  image->pixels = static_cast<uint8_t*>(malloc(bytes));
-  if (!image->pixels) luaL_error(L, "not enough memory for a %dx%d image", image->width, image->height);
-  return image;
+// Hands a library image record's pixels to an image userdata and frees the record.
+void adopt(OrvaneImage* image, OrvaneImage* record) {
+  *image = OrvaneImage{record->width, record->height, record->pixels, {nullptr, nullptr}};
+  free(record);
+}
+
+bool valid_size(lua_Integer width, lua_Integer height) {
+  return width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide;
+}
+
+// The failure result of constructors and loaders: nil and a message.
+int fail(lua_State* L, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  luaL_pushfail(L);
+  lua_pushvfstring(L, format, arguments);
+  va_end(arguments);
+  return 2;
+}
+
+// Source-over of straight (not premultiplied) RGBA: the result is what the source shows
+// over the destination, with the alpha both leave between them. Rounded to nearest.
+void blend_pixel(uint8_t* d, const uint8_t* s) {
+  uint32_t a = s[3];
+  if (a == 255) {
+    memcpy(d, s, 4);
+    return;
+  }
+  if (a == 0) return;
+  uint32_t under = d[3] * (255 - a);  // the destination's share, in 255ths squared
+  uint32_t total = a * 255 + under;   // the result's alpha, in 255ths squared
+  for (int i = 0; i < 3; ++i) d[i] = static_cast<uint8_t>((s[i] * a * 255 + d[i] * under + total / 2) / total);
+  d[3] = static_cast<uint8_t>((total + 127) / 255);
+}
+
+// The part of a w x h rectangle at x, y that lies inside the image, as [x0, x1) x [y0, y1).
+struct Span {
+  lua_Integer x0, y0, x1, y1;
+};
+
+// The end of [start, start + length) cut at limit; scripts may pass any integers.
+lua_Integer span_end(lua_Integer start, lua_Integer length, lua_Integer limit) {
+  lua_Integer end;
+  if (length <= 0) return start;
+  if (__builtin_add_overflow(start, length, &end) || end > limit) return limit;
+  return end;
+}
+
+// Empty spans come out as 0, 0, 0, 0, so that no pointer is formed outside the pixels.
+Span clip(const OrvaneImage* image, lua_Integer x, lua_Integer y, lua_Integer w, lua_Integer h) {
+  Span s{x < 0 ? 0 : x, y < 0 ? 0 : y, span_end(x, w, image->width), span_end(y, h, image->height)};
+  if (s.x1 <= s.x0 || s.y1 <= s.y0) return Span{0, 0, 0, 0};
+  return s;
 }
 
 void fill_rect(OrvaneImage* image, lua_Integer x, lua_Integer y, lua_Integer w, lua_Integer h,
-               const uint8_t rgba[4]) {
-  lua_Integer x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
-  lua_Integer x1 = x + w > image->width ? image->width : x + w;
-  lua_Integer y1 = y + h > image->height ? image->height : y + h;
-  for (lua_Integer row = y0; row < y1; ++row) {
-    uint8_t* p = image->pixels + (row * image->width + x0) * 4;
-    for (lua_Integer col = x0; col < x1; ++col, p += 4) memcpy(p, rgba, 4);
+               const uint8_t rgba[4], bool blend) {
+  Span s = clip(image, x, y, w, h);
+  for (lua_Integer row = s.y0; row < s.y1; ++row) {
+    uint8_t* p = image->pixels + (row * image->width + s.x0) * 4;
+    for (lua_Integer col = s.x0; col < s.x1; ++col, p += 4) {
+      if (blend) blend_pixel(p, rgba);
+      else memcpy(p, rgba, 4);
+    }
   }
 }
 
 int image_new(lua_State* L) {
+  lua_Integer width = luaL_checkinteger(L, 1), height = luaL_checkinteger(L, 2);
   const uint8_t rgba[4] = {channel(L, 3, 0), channel(L, 4, 0), channel(L, 5, 0), channel(L, 6, 255)};
-  OrvaneImage* image = new_image(L, luaL_checkinteger(L, 1), luaL_checkinteger(L, 2));
-  fill_rect(image, 0, 0, image->width, image->height, rgba);
+  if (!valid_size(width, height))
+    return fail(L, "%I x %I is not an image size (1..%I each)", width, height, kMaxSide);
+  OrvaneImage* image = push_image(L);
+  image->pixels = static_cast<uint8_t*>(malloc(static_cast<size_t>(width * height * 4)));
+  if (!image->pixels) return fail(L, "not enough memory for a %I x %I image", width, height);
+  image->width = static_cast<int>(width);
+  image->height = static_cast<int>(height);
+  fill_rect(image, 0, 0, image->width, image->height, rgba, false);
   return 1;
 }
 
@@ -117,32 +181,30 @@ int image_set(lua_State* L) {
   return 0;
 }
 
-int image_fill(lua_State* L) {
+// fill replaces the pixels, alpha included; blend lays the colour over them.
+int fill_or_blend(lua_State* L, bool blend) {
   OrvaneImage* image = check_image(L, 1);
+  lua_Integer x = luaL_checkinteger(L, 2), y = luaL_checkinteger(L, 3);
+  lua_Integer w = luaL_checkinteger(L, 4), h = luaL_checkinteger(L, 5);
   const uint8_t rgba[4] = {channel(L, 6, 0), channel(L, 7, 0), channel(L, 8, 0), channel(L, 9, 255)};
-  fill_rect(image, luaL_checkinteger(L, 2), luaL_checkinteger(L, 3), luaL_checkinteger(L, 4),
-            luaL_checkinteger(L, 5), rgba);
+  fill_rect(image, x, y, w, h, rgba, blend);
   return 0;
 }
 
-// Draws src into the image with its top-left corner at x, y, clipped, blending by the
-// source's alpha (rendered text is opaque only where the glyphs are).
+int image_fill(lua_State* L) { return fill_or_blend(L, false); }
+int image_blend(lua_State* L) { return fill_or_blend(L, true); }
+
+// Lays src over the image with its top-left corner at x, y, clipped (rendered text is
+// opaque only where the glyphs are).
 int image_draw(lua_State* L) {
   OrvaneImage* dst = check_image(L, 1);
   OrvaneImage* src = check_image(L, 2);
   lua_Integer x = luaL_checkinteger(L, 3), y = luaL_checkinteger(L, 4);
-  for (lua_Integer row = 0; row < src->height; ++row) {
-    lua_Integer dy = y + row;
-    if (dy < 0 || dy >= dst->height) continue;
-    for (lua_Integer col = 0; col < src->width; ++col) {
-      lua_Integer dx = x + col;
-      if (dx < 0 || dx >= dst->width) continue;
-      const uint8_t* s = src->pixels + (row * src->width + col) * 4;
-      uint8_t* d = dst->pixels + (dy * dst->width + dx) * 4;
-      unsigned a = s[3];
-      for (int i = 0; i < 3; ++i) d[i] = static_cast<uint8_t>((s[i] * a + d[i] * (255 - a) + 127) / 255);
-      d[3] = static_cast<uint8_t>(a + (d[3] * (255 - a) + 127) / 255);
-    }
+  Span s = clip(dst, x, y, src->width, src->height);
+  for (lua_Integer row = s.y0; row < s.y1; ++row) {
+    const uint8_t* from = src->pixels + ((row - y) * src->width + (s.x0 - x)) * 4;
+    uint8_t* to = dst->pixels + (row * dst->width + s.x0) * 4;
+    for (lua_Integer col = s.x0; col < s.x1; ++col, from += 4, to += 4) blend_pixel(to, from);
   }
   return 0;
 }
@@ -162,14 +224,11 @@ int image_tostring(lua_State* L) {
 
 int load_png(lua_State* L) {
   const char* path = luaL_checkstring(L, 1);
+  OrvaneImage* image = push_image(L);
   int width = 0, height = 0;
   uint8_t* pixels = baremetal_load_raw_image(path, &width, &height);
-  if (!pixels) {
-    luaL_pushfail(L);
-    lua_pushfstring(L, "%s: cannot load the PNG image", path);
-    return 2;
-  }
-  push_image(L, width, height, pixels);
+  if (!pixels) return fail(L, "%s: cannot load the PNG image", path);
+  *image = OrvaneImage{width, height, pixels, {nullptr, nullptr}};
   return 1;
 }
 
@@ -181,39 +240,40 @@ FontBox* check_font(lua_State* L, int index) {
   return box;
 }
 
+// Font sizes beyond this are no font size, and would not fit the host's float.
+constexpr lua_Number kMaxFontSize = 65536;
+
+bool valid_font_size(lua_Number size) { return size > 0 && size <= kMaxFontSize; }
+
 int font_load(lua_State* L) {
   const char* name = luaL_optstring(L, 1, nullptr);
   lua_Number size = luaL_optnumber(L, 2, 16);
-  luaL_argcheck(L, size > 0 && size <= 1000, 2, "size out of range");
-  uintptr_t font = macos_font_load(name, static_cast<float>(size));
-  if (!font) {
-    luaL_pushfail(L);
-    lua_pushfstring(L, "%s: cannot load the font", name ? name : "(default)");
-    return 2;
-  }
+  if (!valid_font_size(size)) return fail(L, "%s is not a font size", luaL_tolstring(L, 2, nullptr));
   FontBox* box = static_cast<FontBox*>(lua_newuserdatauv(L, sizeof(FontBox), 0));
-  box->font = font;
+  box->font = 0;
   luaL_setmetatable(L, kFontType);
+  box->font = macos_font_load(name, static_cast<float>(size));
+  if (!box->font) return fail(L, "%s: cannot load the font", name ? name : "(default)");
   return 1;
 }
 
 int font_render(lua_State* L) {
   FontBox* box = check_font(L, 1);
   const char* text = luaL_checkstring(L, 2);
-  OrvaneImage* rendered = macos_font_render(
-      box->font, text, static_cast<int>(luaL_optinteger(L, 3, 0)), static_cast<int>(luaL_optinteger(L, 4, 0)),
-      static_cast<int>(luaL_optinteger(L, 5, 0)), luaL_optnumber(L, 6, 1.0));
-  if (!rendered) {
-    luaL_pushfail(L);
-    return 1;
-  }
-  push_image(L, rendered->width, rendered->height, rendered->pixels);
-  free(rendered);  // the record; the pixels now belong to the Lua image
+  uint8_t red = channel(L, 3, 0), green = channel(L, 4, 0), blue = channel(L, 5, 0);
+  lua_Number alpha = luaL_optnumber(L, 6, 1.0);
+  OrvaneImage* image = push_image(L);
+  OrvaneImage* rendered = macos_font_render(box->font, text, red, green, blue, alpha);
+  if (!rendered) return fail(L, "the host rendered no image for \"%s\"", text);
+  adopt(image, rendered);
   return 1;
 }
 
 int font_resize(lua_State* L) {
-  macos_font_resize(check_font(L, 1)->font, static_cast<float>(luaL_checknumber(L, 2)));
+  FontBox* box = check_font(L, 1);
+  lua_Number size = luaL_checknumber(L, 2);
+  luaL_argcheck(L, valid_font_size(size), 2, "not a font size");
+  macos_font_resize(box->font, static_cast<float>(size));
   return 0;
 }
 
@@ -226,37 +286,72 @@ int font_gc(lua_State* L) {
 
 // ---- Windows ---------------------------------------------------------------------------
 
-OrvaneWindow* check_window(lua_State* L, int index) {
+WindowBox* check_window_box(lua_State* L, int index) {
   WindowBox* box = static_cast<WindowBox*>(luaL_checkudata(L, index, kWindowType));
   if (!box->window) luaL_error(L, "the window was destroyed");
-  return box->window;
+  return box;
 }
+
+OrvaneWindow* check_window(lua_State* L, int index) { return check_window_box(L, index)->window; }
 
 int window_new(lua_State* L) {
   const char* title = luaL_optstring(L, 1, "NorrikLua");
   lua_Integer width = luaL_optinteger(L, 2, 640), height = luaL_optinteger(L, 3, 480);
-  luaL_argcheck(L, width >= 1 && width <= 16384, 2, "width out of range (1..16384)");
-  luaL_argcheck(L, height >= 1 && height <= 16384, 3, "height out of range (1..16384)");
+  // The library would make a 0 x 0 window 1 x 1; a script asking for one has a bug to see.
+  if (!valid_size(width, height))
+    return fail(L, "%I x %I is not a window size (1..%I each)", width, height, kMaxSide);
   WindowBox* box = static_cast<WindowBox*>(lua_newuserdatauv(L, sizeof(WindowBox), 0));
-  box->window = nullptr;
+  *box = WindowBox{nullptr, 0, 0, 0};
   luaL_setmetatable(L, kWindowType);
   box->window = createWindow(title, static_cast<int>(width), static_cast<int>(height));
-  if (!box->window) {
-    luaL_pushfail(L);
-    lua_pushliteral(L, "the host has no window");
-    return 2;
-  }
+  if (!box->window) return fail(L, "the host has no window");
   return 1;
 }
 
 int window_push(lua_State* L) {
-  pushImage(check_window(L, 1), check_image(L, 2));
+  WindowBox* box = check_window_box(L, 1);
+  const OrvaneImage* image = check_image(L, 2);
+  pushImage(box->window, image);
+  box->image_width = image->width;
+  box->image_height = image->height;
   return 0;
 }
 
 int window_update(lua_State* L) {
-  updateWindow(check_window(L, 1));
+  WindowBox* box = check_window_box(L, 1);
+  updateWindow(box->window);
+  ++box->frames;
   return 0;
+}
+
+// The platform has no clock: the frame count is what scripts time things by.
+int window_frames(lua_State* L) {
+  lua_pushinteger(L, check_window_box(L, 1)->frames);
+  return 1;
+}
+
+// The image pixel under client position x, y (the last pushed image, or before any push
+// one of the window's size), and whether the position is over the image.
+int push_image_pixel(lua_State* L, const WindowBox* box, int x, int y) {
+  int width = 0, height = 0, image_x, image_y;
+  getWindowSize(box->window, &width, &height);
+  int image_width = box->image_width ? box->image_width : width;
+  int image_height = box->image_height ? box->image_height : height;
+  bool over = clientToImage(x, y, width, height, image_width, image_height, &image_x, &image_y);
+  lua_pushinteger(L, image_x);
+  lua_pushinteger(L, image_y);
+  lua_pushboolean(L, over);
+  return 3;
+}
+
+int window_to_image(lua_State* L) {
+  const WindowBox* box = check_window_box(L, 1);
+  lua_Integer x = luaL_checkinteger(L, 2), y = luaL_checkinteger(L, 3);
+  // Positions far outside the window all come to the same edge pixel.
+  constexpr lua_Integer kFar = 1 << 30;
+  x = x < -kFar ? -kFar : x > kFar ? kFar : x;
+  y = y < -kFar ? -kFar : y > kFar ? kFar : y;
+  return push_image_pixel(L, box, static_cast<int>(x), static_cast<int>(y));
 }
 
 int window_should_close(lua_State* L) {
@@ -276,10 +371,11 @@ int window_clear(lua_State* L) {
 }
 
 int window_capture(lua_State* L) {
-  OrvaneImage* captured = captureWindow(check_window(L, 1));
-  if (!captured) return luaL_pushfail(L), 1;
-  push_image(L, captured->width, captured->height, captured->pixels);
-  free(captured);
+  OrvaneWindow* window = check_window(L, 1);
+  OrvaneImage* image = push_image(L);
+  OrvaneImage* captured = captureWindow(window);
+  if (!captured) return fail(L, "the window gave no image");
+  adopt(image, captured);
   return 1;
 }
 
@@ -301,8 +397,8 @@ int window_size(lua_State* L) {
   OrvaneWindow* window = check_window(L, 1);
   if (!lua_isnoneornil(L, 2)) {
     lua_Integer w = luaL_checkinteger(L, 2), h = luaL_checkinteger(L, 3);
-    luaL_argcheck(L, w >= 1 && w <= 16384, 2, "width out of range (1..16384)");
-    luaL_argcheck(L, h >= 1 && h <= 16384, 3, "height out of range (1..16384)");
+    luaL_argcheck(L, w >= 1 && w <= kMaxSide, 2, "width out of range (1..16384)");
+    luaL_argcheck(L, h >= 1 && h <= kMaxSide, 3, "height out of range (1..16384)");
     setWindowSize(window, static_cast<int>(w), static_cast<int>(h));
     return 0;
   }
@@ -313,16 +409,17 @@ int window_size(lua_State* L) {
   return 2;
 }
 
+// Client x, y, the three buttons, then the image pixel under the pointer and whether the
+// pointer is over the image.
 int window_mouse(lua_State* L) {
-  OrvaneWindow* window = check_window(L, 1);
+  const WindowBox* box = check_window_box(L, 1);
   int x = -1, y = -1;
-  getMousePosition(window, &x, &y);
+  getMousePosition(box->window, &x, &y);
   lua_pushinteger(L, x);
   lua_pushinteger(L, y);
-  lua_pushboolean(L, getMouseButtonState(window, 0));
-  lua_pushboolean(L, getMouseButtonState(window, 1));
-  lua_pushboolean(L, getMouseButtonState(window, 2));
-  return 5;
+  for (unsigned button = 0; button < 3; ++button)
+    lua_pushboolean(L, getMouseButtonState(box->window, button));
+  return 5 + push_image_pixel(L, box, x, y);
 }
 
 int window_destroy(lua_State* L) {
@@ -386,15 +483,17 @@ int update_keys(lua_State* L) {
 }
 
 const luaL_Reg kImageMethods[] = {
-    {"width", image_width}, {"height", image_height}, {"size", image_size}, {"get", image_get},
-    {"set", image_set},     {"fill", image_fill},     {"draw", image_draw}, {nullptr, nullptr}};
+    {"width", image_width}, {"height", image_height}, {"size", image_size},   {"get", image_get},
+    {"set", image_set},     {"fill", image_fill},     {"blend", image_blend}, {"draw", image_draw},
+    {nullptr, nullptr}};
 const luaL_Reg kFontMethods[] = {{"render", font_render}, {"resize", font_resize}, {"free", font_gc},
                                  {nullptr, nullptr}};
 const luaL_Reg kWindowMethods[] = {
     {"push", window_push},   {"update", window_update},   {"shouldclose", window_should_close},
     {"close", window_close}, {"clear", window_clear},     {"capture", window_capture},
     {"title", window_title}, {"size", window_size},       {"mouse", window_mouse},
-    {"destroy", window_destroy}, {nullptr, nullptr}};
+    {"toimage", window_to_image}, {"frames", window_frames}, {"destroy", window_destroy},
+    {nullptr, nullptr}};
 const luaL_Reg kFunctions[] = {
     {"window", window_new}, {"image", image_new}, {"loadpng", load_png}, {"font", font_load},
     {"key", key},           {"keys", keys_typed}, {"lastchar", last_char}, {"updatekeys", update_keys},

@@ -139,13 +139,19 @@ bool LoadedImage::in_code(uint64_t address) const {
 
 std::vector<uint64_t> LoadedImage::initializers() const {
   std::vector<uint64_t> functions;
-  for (const auto& section : file_.initializers)
-    for (uint64_t at = 0; at < section.size; at += 8) {
-      uint64_t pointer;
-      std::memcpy(&pointer, reinterpret_cast<const void*>(section.addr + slide() + at), 8);
-      functions.push_back(pointer);
-    }
+  for (uint64_t slot : initializer_slots()) {
+    uint64_t pointer;
+    std::memcpy(&pointer, reinterpret_cast<const void*>(slot), 8);
+    functions.push_back(pointer);
+  }
   return functions;
+}
+
+std::vector<uint64_t> LoadedImage::initializer_slots() const {
+  std::vector<uint64_t> slots;
+  for (const auto& section : file_.initializers)
+    for (uint64_t at = 0; at < section.size; at += 8) slots.push_back(section.addr + slide() + at);
+  return slots;
 }
 
 }  // namespace nk::sim

@@ -46,6 +46,8 @@ class LoadedImage final : public Image {
   bool in_code(uint64_t address) const;
   // The __mod_init_func pointers, in order, as fixed up.
   std::vector<uint64_t> initializers() const;
+  // Where those pointers are in the loaded image, in the same order.
+  std::vector<uint64_t> initializer_slots() const;
 
  private:
   std::string name_;

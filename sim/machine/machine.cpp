@@ -1,6 +1,7 @@
 #include "sim/machine/machine.h"
 
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -84,13 +85,28 @@ void Machine::clear_calls() {
 
 namespace {
 
-// Runs __mod_init_func entries as dyld would, with empty argument and environment lists.
+// What a program's main and initialisers receive, as from dyld: one argument, the image's
+// name, and an empty environment.
+struct GuestArguments {
+  explicit GuestArguments(const std::string& image_name) : name(image_name) {}
+  std::string name;
+  char* arguments[2] = {name.data(), nullptr};
+  char* empty[1] = {nullptr};
+  uint64_t argv() { return reinterpret_cast<uintptr_t>(arguments); }
+  uint64_t envp() { return reinterpret_cast<uintptr_t>(empty); }
+};
+
+// Runs __mod_init_func entries as dyld would. Each address is read just before its call:
+// an initialiser may run the ones after it itself and put others in their place (the C
+// library's start does).
 void run_initializers(const LoadedImage& image) {
-  static char* empty_list[] = {nullptr};
-  auto list = reinterpret_cast<uintptr_t>(empty_list);
-  for (uint64_t function : image.initializers())
-    call_guest(function, {0, list, list, list, 0},
+  GuestArguments arguments(image.name());
+  for (uint64_t slot : image.initializer_slots()) {
+    uint64_t function;
+    std::memcpy(&function, reinterpret_cast<const void*>(slot), 8);
+    call_guest(function, {1, arguments.argv(), arguments.envp(), arguments.envp(), 0},
                image.name() + ": initialiser " + hex_text(function - image.slide()));
+  }
 }
 
 Image& add_image(MachineCore& core, std::shared_ptr<const std::vector<uint8_t>> bytes,
@@ -132,9 +148,9 @@ Image& Machine::load_program(const std::vector<uint8_t>& bytes, const std::strin
 int Machine::run_main(const Image& program) {
   auto entry = program.entry_point();
   if (!entry) throw LoadError(program.name() + ": has no entry point (LC_MAIN)");
-  static char* empty_list[] = {nullptr};
-  auto list = reinterpret_cast<uintptr_t>(empty_list);
-  return static_cast<int>(call_guest(*entry, {0, list, list, list}, program.name() + ": main"));
+  GuestArguments arguments(program.name());
+  return static_cast<int>(call_guest(
+      *entry, {1, arguments.argv(), arguments.envp(), arguments.envp()}, program.name() + ": main"));
 }
 
 }  // namespace nk::sim

@@ -62,7 +62,7 @@ class Machine {
   // Loads a program and binds its imports to the library loaded before; throws LoadError.
   Image& load_program(const std::filesystem::path& path);
   Image& load_program(const std::vector<uint8_t>& bytes, const std::string& name);
-  // Calls the program's main (LC_MAIN) with no arguments and returns its result.
+  // Calls the program's entry (LC_MAIN) with its name as the one argument and returns its result.
   int run_main(const Image& program);
 
  private:

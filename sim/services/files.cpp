@@ -1,7 +1,7 @@
 // The file services over a directory on disk. A name is a path relative to the store's
 // root and can never lead outside it: not by being absolute, not by "..", not through a
-// symbolic link. Only regular files are files: a FIFO, device or socket is refused before
-// it is opened, so nothing here can block.
+// symbolic link, not while another process swaps its folders. Only regular files are files:
+// a FIFO, device or socket is refused before it is opened, so nothing here can block.
 
 #include "sim/services/files.h"
 
@@ -18,6 +18,7 @@
 #include "sim/base/printable.h"
 #include "sim/base/valgrind_hooks.h"
 #include "sim/services/memory.h"
+#include "sim/services/store_temporaries.h"
 
 namespace nk::sim {
 namespace {
@@ -31,14 +32,6 @@ struct FileInfo {
   uint32_t reserved;
 };
 
-constexpr size_t kMaxName = 4095;      // the system's path limit, less the NUL
-constexpr size_t kMaxComponent = 255;  // the system's limit for one name in a directory
-
-bool inside(const fs::path& path, const fs::path& root) {
-  auto [r, p] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
-  return r == root.end();
-}
-
 void report(const char* service, const char* name, const std::string& what) {
   fprintf(stderr, "nkhost: %s(%s): %s\n", service, quoted(name).c_str(), what.c_str());
 }
@@ -50,15 +43,6 @@ std::string not_a_file(mode_t mode) {
                      : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
                                                       : "something other than a regular file";
   return std::string("it is ") + kind + ", not a file";
-}
-
-std::string component_too_long(std::string_view name) {
-  for (size_t start = 0; start <= name.size();) {
-    size_t end = std::min(name.find('/', start), name.size());
-    if (end - start > kMaxComponent) return "a component of the name is longer than 255 bytes";
-    start = end + 1;
-  }
-  return {};
 }
 
 // The file's first size bytes, when it still has exactly that many.
@@ -88,17 +72,25 @@ bool write_all(int fd, const void* data, size_t size) {
   return true;
 }
 
-// A hidden name beside the target for a new content that was written without one.
-std::string name_unnamed(int fd, const fs::path& directory) {
-  static unsigned counter = 0;
+// Gives the unnamed file behind fd a temporary name in dir.
+std::string name_unnamed(int fd, int dir) {
   std::string self = "/proc/self/fd/" + std::to_string(fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = ".nkhost-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    std::string temp = (directory / name).string();
-    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return temp;
+    std::string name = temporary_name();
+    if (linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return name;
     if (errno != EEXIST) break;
   }
   return {};
+}
+
+// A new named temporary file in dir, for file systems without unnamed files.
+int create_named(int dir, std::string& name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = temporary_name();
+    int fd = openat(dir, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -113,62 +105,71 @@ void FileStore::set_root(const fs::path& directory) {
   std::error_code error;
   fs::path canonical = fs::canonical(directory, error);
   root_ = error ? fs::absolute(directory).lexically_normal() : canonical;
+  lookup_.open(root_);
+  swept_ = false;
 }
 
 FileStore::~FileStore() {
-  for (const auto& [path, copies] : copies_)
+  for (const auto& [key, copies] : copies_)
     for (const Copy& copy : copies) memory_.release(copy.block);
 }
 
 const fs::path& FileStore::root() const { return root_; }
 
-std::optional<fs::path> FileStore::resolve(const char* name, const char* service) const {
-  auto refuse = [&](const std::string& why) -> std::optional<fs::path> {
-    report(service, name, "name refused: " + why);
-    return std::nullopt;
-  };
-  if (!name) return refuse("no name");
-  size_t length = strnlen(name, kMaxName + 1);
-  if (length == 0) return refuse("the name is empty");
-  if (length > kMaxName) return refuse("the name is longer than 4095 bytes");
-  std::string_view text(name, length);
-  if (auto why = component_too_long(text); !why.empty()) return refuse(why);
-  fs::path relative(text);
-  if (relative.is_absolute()) return refuse("an absolute name is outside the file store");
-  fs::path path = (root_ / relative).lexically_normal();
-  if (!inside(path, root_)) return refuse("it leads outside the file store");
-  if (path == root_ || !path.has_filename()) return refuse("it names a directory");
-  std::error_code error;
-  fs::path real = fs::weakly_canonical(path, error);
-  if (error == std::errc::too_many_symbolic_link_levels)
-    return refuse("its symbolic links form a loop");
-  if (error == std::errc::filename_too_long)
-    return refuse("it is too long once its symbolic links are followed");
-  if (error) return refuse(error.message());
-  if (!inside(real, root_)) return refuse("a symbolic link in it leads outside the file store");
-  return real;
+// Every service call starts here and takes what the call before it left. The first call
+// after the store was opened clears out the temporary files of nkhost processes that are
+// gone.
+FileStore::Previous FileStore::begin_call() {
+  if (!swept_ && lookup_.root() >= 0) remove_leftovers(lookup_.root());
+  swept_ = true;
+  return {std::exchange(handed_, {}), std::exchange(stored_onto_itself_, {})};
 }
 
-std::optional<OpenFile> FileStore::open_regular(const fs::path& path, const char* name,
-                                                const char* service, bool report_missing) const {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0) {
-    bool missing = errno == ENOENT || errno == ENOTDIR;
-    if (!missing || report_missing) report(service, name, missing ? "no such file in the store" : strerror(errno));
+std::optional<StoreName> FileStore::parse(const char* name, const char* service) const {
+  std::string why;
+  auto parsed = lookup_.parse(name, why);
+  if (!parsed) report(service, name, "name refused: " + why);
+  return parsed;
+}
+
+std::optional<Place> FileStore::find(const StoreName& name, const char* text, const char* service,
+                                     StoreLookup::Links links, StoreLookup::Folders folders,
+                                     bool report_missing) const {
+  auto found = lookup_.find(name, links, folders);
+  if (found.place) return std::move(found.place);
+  const auto& failure = found.failure;
+  if (failure.kind == StoreLookup::Failure::refused)
+    report(service, text, "name refused: " + failure.why);
+  else if (failure.kind == StoreLookup::Failure::failed)
+    report(service, text, (folders == StoreLookup::Folders::create ? "not stored: " : "") + failure.why);
+  else if (report_missing)
+    report(service, text, "no such file in the store");
+  return std::nullopt;
+}
+
+std::optional<OpenFile> FileStore::open_regular(Place& place, const char* name, const char* service,
+                                                bool report_missing) const {
+  if (!place.entry) {
+    if (report_missing) report(service, name, "no such file in the store");
     return std::nullopt;
   }
-  if (!S_ISREG(info.st_mode)) {
-    report(service, name, not_a_file(info.st_mode));
+  if (!S_ISREG(place.entry->st_mode)) {
+    report(service, name, not_a_file(place.entry->st_mode));
     return std::nullopt;
   }
-  // Non-blocking, in case something else took the file's place since.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // Non-blocking and not through a link, in case something else took the file's place since.
+  int fd = openat(place.dir, place.leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) {
     report(service, name, strerror(errno));
     return std::nullopt;
   }
   OpenFile file(fd, 0);
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    report(service, name, strerror(errno));
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
     report(service, name, not_a_file(info.st_mode));
     return std::nullopt;
   }
@@ -176,14 +177,19 @@ std::optional<OpenFile> FileStore::open_regular(const fs::path& path, const char
     report(service, name, "it is 4 GiB or larger, more than the file record's 32-bit size can describe");
     return std::nullopt;
   }
+  place.entry = info;
   return OpenFile(file.release(), static_cast<uint64_t>(info.st_size));
 }
 
 std::optional<OpenFile> FileStore::open_for_reading(const char* name, const char* service,
                                                     bool report_missing) {
-  auto path = resolve(name, service);
-  if (!path) return std::nullopt;
-  return open_regular(*path, name, service, report_missing);
+  begin_call();
+  auto parsed = parse(name, service);
+  if (!parsed) return std::nullopt;
+  auto place = find(*parsed, name, service, StoreLookup::Links::follow, StoreLookup::Folders::existing,
+                    report_missing);
+  if (!place) return std::nullopt;
+  return open_regular(*place, name, service, report_missing);
 }
 
 bool FileStore::make_room(uint64_t size) {
@@ -193,7 +199,7 @@ bool FileStore::make_room(uint64_t size) {
     bool referenced;
   };
   std::vector<Kept> kept;
-  for (const auto& [path, copies] : copies_)
+  for (const auto& [key, copies] : copies_)
     for (const Copy& copy : copies) {
       auto start = reinterpret_cast<uintptr_t>(copy.block);
       kept.push_back({start, start + std::max<uint32_t>(copy.size, 1), false});
@@ -228,7 +234,7 @@ bool FileStore::make_room(uint64_t size) {
   return kept_bytes_ + size <= kept_limit_;
 }
 
-const void* FileStore::keep_copy(const std::string& path, OpenFile& file, const char* name) {
+const void* FileStore::keep_copy(const std::string& key, OpenFile& file, const char* name) {
   auto size = static_cast<uint32_t>(file.size());
   if (!make_room(size)) {
     report("file_stat", name,
@@ -247,7 +253,7 @@ const void* FileStore::keep_copy(const std::string& path, OpenFile& file, const 
     return nullptr;
   }
   // Reading an unchanged file again and again costs no memory.
-  auto& copies = copies_[path];
+  auto& copies = copies_[key];
   for (const Copy& copy : copies)
     if (copy.size == size && std::memcmp(copy.block, block, size) == 0) {
       memory_.release(block);
@@ -259,76 +265,116 @@ const void* FileStore::keep_copy(const std::string& path, OpenFile& file, const 
 }
 
 int32_t FileStore::stat(const char* name, void* info) {
-  auto path = resolve(name, "file_stat");
-  if (!path || !info) return 0;
-  auto file = open_regular(*path, name, "file_stat", false);
+  begin_call();
+  auto parsed = parse(name, "file_stat");
+  if (!parsed || !info) return 0;
+  auto place = find(*parsed, name, "file_stat", StoreLookup::Links::follow, StoreLookup::Folders::existing, false);
+  if (!place) return 0;
+  auto file = open_regular(*place, name, "file_stat", false);
   if (!file) return 0;
-  const void* data = keep_copy(path->string(), *file, name);
+  std::string key = std::to_string(place->folder.st_dev) + ":" + std::to_string(place->folder.st_ino) + "/" + place->leaf;
+  const void* data = keep_copy(key, *file, name);
   if (!data) return 0;
-  FileInfo record{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(data)), static_cast<uint32_t>(file->size()), 0};
+  auto size = static_cast<uint32_t>(file->size());
+  FileInfo record{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(data)), size, 0};
   std::memcpy(info, &record, sizeof record);
+  handed_ = Handed{data, size, {true, place->entry->st_dev, place->entry->st_ino}};
   return 1;
 }
 
-// The new content is written to a file beside the old one that has no name yet, so that a
-// crash or a full disk leaves the old content and nothing else; then it gets a hidden name
-// and is renamed over the old one, which replaces it in one step.
-bool FileStore::store(const fs::path& path, const void* data, uint32_t size, const char* name) {
-  auto fail = [&](const std::string& why) {
-    report("file_write", name, "not stored: " + why);
-    return false;
-  };
-  struct stat existing;
-  bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return fail(not_a_file(existing.st_mode));
-  fs::path directory = path.parent_path();
-  std::error_code error;
-  fs::create_directories(directory, error);
-  if (error) return fail("cannot make its directory: " + error.message());
-
-  std::string temp;  // the new content's name, once it has one
-  int fd = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd < 0) {  // a file system without unnamed files
-    temp = (directory / ".nkhost-XXXXXX").string();
-    fd = mkstemp(temp.data());
-    if (fd < 0) return fail(strerror(errno));
-  }
+struct FileStore::Attempt {
+  int error = 0;  // errno of what failed; 0 when the new content replaced the old
   std::string why;
-  if (fchmod(fd, exists ? existing.st_mode & 07777 : 0644) != 0 || !write_all(fd, data, size) ||
-      fsync(fd) != 0)
-    why = strerror(errno);
-  if (why.empty() && before_replace_) before_replace_();
-  if (why.empty() && temp.empty()) {
-    temp = name_unnamed(fd, directory);
-    if (temp.empty()) why = std::string("cannot name the new content: ") + strerror(errno);
+};
+
+// The new content is written to a file that has no name yet, beside the old one, so that a
+// crash or a full disk leaves the old content and nothing else. Then it gets a temporary
+// name in temporary_dir and is renamed over the old one, which replaces it in one step.
+// On a file system without unnamed files it has the temporary name from the start.
+FileStore::Attempt FileStore::replace(const Place& place, int temporary_dir, const void* data,
+                                      uint32_t size) const {
+  std::string temp;  // the new content's name in temporary_dir, once it has one
+  Descriptor fd(openat(place.dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  bool unnamed = bool(fd);
+  if (!unnamed) fd = Descriptor(create_named(temporary_dir, temp));
+  if (!fd) return {errno, strerror(errno)};
+  claim_temporary(fd.get());
+  auto fail = [&](std::string why) {
+    int error = errno;
+    if (!temp.empty()) unlinkat(temporary_dir, temp.c_str(), 0);
+    return Attempt{error, std::move(why)};
+  };
+  mode_t mode = place.entry ? place.entry->st_mode & 07777 : 0644;
+  if (fchmod(fd.get(), mode) != 0 || !write_all(fd.get(), data, size) || fsync(fd.get()) != 0)
+    return fail(strerror(errno));
+  if (unnamed) {
+    temp = name_unnamed(fd.get(), temporary_dir);
+    if (temp.empty()) return fail(std::string("cannot name the new content: ") + strerror(errno));
   }
-  if (close(fd) != 0 && why.empty()) why = strerror(errno);
-  if (why.empty() && rename(temp.c_str(), path.c_str()) != 0) why = strerror(errno);
-  if (why.empty()) return true;
-  if (!temp.empty()) unlink(temp.c_str());
-  return fail(why);
+  if (before_replace_) before_replace_();
+  if (renameat(temporary_dir, temp.c_str(), place.dir, place.leaf.c_str()) != 0) return fail(strerror(errno));
+  return {};
+}
+
+// Temporary names live in the store's own folder, where the next nkhost to open the store
+// looks for leftovers; a folder on another file system (or where the store's own folder is
+// not writable) keeps its own.
+bool FileStore::store(const Place& place, const void* data, uint32_t size, const char* name) {
+  if (place.entry && !S_ISREG(place.entry->st_mode)) {
+    report("file_write", name, "not stored: " + not_a_file(place.entry->st_mode));
+    return false;
+  }
+  bool apart = place.folder.st_dev != lookup_.root_status().st_dev;
+  int temporary_dir = apart ? place.dir : lookup_.root();
+  Attempt attempt = replace(place, temporary_dir, data, size);
+  int error = attempt.error;
+  if (temporary_dir != place.dir && (error == EXDEV || error == EACCES || error == EPERM || error == EROFS))
+    attempt = replace(place, place.dir, data, size);
+  if (attempt.why.empty()) return true;
+  report("file_write", name, "not stored: " + attempt.why);
+  return false;
 }
 
 int32_t FileStore::write(const char* name, const void* data, uint32_t size) {
-  auto path = resolve(name, "file_write");
-  if (!path) return 0;
+  auto handed = begin_call().handed;
+  auto parsed = parse(name, "file_write");
+  if (!parsed) return 0;
   if (!data && size) {
     report("file_write", name, "no data for " + std::to_string(size) + " bytes");
     return 0;
   }
-  return store(*path, data, size, name) ? 1 : 0;
+  auto place = find(*parsed, name, "file_write", StoreLookup::Links::follow, StoreLookup::Folders::create, true);
+  if (!place) return 0;
+  // The bytes file_stat just handed out, stored onto the file they came from: the first half
+  // of a rename between two names of one file.
+  if (place->entry && handed.file.is(*place->entry) && handed.block == data && handed.size == size) {
+    stored_onto_itself_ = handed.file;
+    return 1;
+  }
+  return store(*place, data, size, name) ? 1 : 0;
 }
 
+// A name whose last component is a link is removed as a link: the file it leads to stays.
 int32_t FileStore::remove(const char* name) {
-  auto path = resolve(name, "file_delete");
-  if (!path) return 0;
-  struct stat info;
-  if (lstat(path->c_str(), &info) != 0) return 0;  // missing: the library says so itself
-  if (!S_ISREG(info.st_mode)) {
-    report("file_delete", name, not_a_file(info.st_mode) + "; not deleted");
+  auto onto_itself = begin_call().stored_onto_itself;
+  auto parsed = parse(name, "file_delete");
+  if (!parsed) return 0;
+  using Links = StoreLookup::Links;
+  auto place = find(*parsed, name, "file_delete", Links::keep_last, StoreLookup::Folders::existing, false);
+  if (!place || !place->entry) return 0;  // missing: the library says so itself
+  struct stat target = *place->entry;
+  if (S_ISLNK(target.st_mode)) {
+    auto followed = find(*parsed, name, "file_delete", Links::follow, StoreLookup::Folders::existing, false);
+    if (!followed || !followed->entry) return 0;
+    target = *followed->entry;
+  }
+  if (!S_ISREG(target.st_mode)) {
+    report("file_delete", name, not_a_file(target.st_mode) + "; not deleted");
     return 0;
   }
-  if (unlink(path->c_str()) != 0) {
+  // The second half of a rename between two names of one file: the file stays.
+  if (onto_itself.is(target)) return 1;
+  if (unlinkat(place->dir, place->leaf.c_str(), 0) != 0) {
     report("file_delete", name, strerror(errno));
     return 0;
   }

@@ -111,6 +111,33 @@ TEST_F(WholeFiles, RemoveAndRename) {
   EXPECT_TRUE(exists("keep"));
 }
 
+// Two names of one file (spelt differently, a link to it, a second hard link): renaming
+// one to the other leaves the file where it is, instead of deleting what was just copied.
+TEST_F(WholeFiles, RenamingBetweenNamesOfOneFileKeepsIt) {
+  put("f", "data");
+  std::filesystem::create_directories(root / "sub");
+  std::filesystem::create_symlink("f", root / "in");
+  std::filesystem::create_hard_link(root / "f", root / "hard");
+  const std::pair<const char*, const char*> renames[] = {
+      {"f", "./f"}, {"f", "sub/../f"}, {"f", ".//f"}, {"in", "f"}, {"f", "in"}, {"f", "hard"}, {"hard", "./f"}};
+  for (const auto& [from, to] : renames) {
+    EXPECT_EQ(rename_file(from, to), 0) << from << " -> " << to;
+    EXPECT_EQ(get("f"), "data") << from << " -> " << to;
+    EXPECT_TRUE(std::filesystem::is_symlink(root / "in"));
+    EXPECT_EQ(get("hard"), "data");
+  }
+  // Removing the link removes only the link; the file and its other names stay, and are
+  // removed and renamed as ever.
+  EXPECT_EQ(remove_file("in"), 0);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(root / "in")));
+  EXPECT_EQ(get("f"), "data");
+  EXPECT_EQ(rename_file("f", "g"), 0);
+  EXPECT_FALSE(exists("f"));
+  EXPECT_EQ(get("g"), "data");
+  EXPECT_EQ(remove_file("hard"), 0);
+  EXPECT_FALSE(exists("hard"));
+}
+
 TEST_F(WholeFiles, ImageAndVirtualFileFunctionsAreFixed) {
   machine.clear_calls();
   error_number = 0;

@@ -1,10 +1,12 @@
 // The window record and its life, publication with the composite frame, and the frame
 // operations (push, update, clear, capture), checked through the host's window service.
 
+#include <array>
 #include <climits>
 #include <cstring>
 #include <random>
 
+#include "include/orvane_pointer.h"
 #include "support/window_test.h"
 
 namespace {
@@ -293,6 +295,43 @@ TEST_F(Frames, LargeImagesScaleWithoutOverflow) {
   for (int y : {0, 1, 500, 715, 716, 999}) EXPECT_EQ(pixel(column, 1, 0, y), pixel_at(0, int64_t{y} * 3000)) << y;
   auto row = composite(1000, 1, 3000000, 1);
   for (int x : {0, 715, 716, 999}) EXPECT_EQ(pixel(row, 1000, x, 0), pixel_at(int64_t{x} * 3000, 0)) << x;
+}
+
+// clientToImage names, for every client pixel, the image pixel the composite shows there,
+// and says "not over the image" exactly where the background shows.
+TEST_F(Frames, ClientToImageNamesThePixelTheCompositeShows) {
+  std::mt19937 random(23);
+  std::uniform_int_distribution<int32_t> size(1, 70);
+  std::vector<std::array<int32_t, 4>> cases = {{640, 480, 320, 100}, {640, 480, 100, 400},
+                                               {5, 5, 2, 1}, {10, 10, 1000, 1}, {7, 3, 7, 3}};
+  for (int i = 0; i < 80; ++i) cases.push_back({size(random), size(random), size(random), size(random)});
+  for (auto [W, H, iw, ih] : cases) {
+    auto shown = composite(W, H, iw, ih);
+    std::pair<int, int> last_over;  // the image pixel shown in the bottom-right corner
+    for (int32_t y = 0; y < H; ++y)
+      for (int32_t x = 0; x < W; ++x) {
+        int ix = -9, iy = -9;
+        bool over = clientToImage(x, y, W, H, iw, ih, &ix, &iy);
+        ASSERT_TRUE(ix >= 0 && ix < iw && iy >= 0 && iy < ih);
+        ASSERT_EQ(pixel(shown, W, x, y), over ? pixel_at(ix, iy) : 0xFFF6F6F6u)
+            << x << "," << y << " in " << W << "x" << H << " showing " << iw << "x" << ih;
+        if (over) last_over = {ix, iy};
+      }
+    // Beyond the window: not over, and the image pixel shown nearest.
+    int ix, iy;
+    EXPECT_FALSE(clientToImage(-5, -1, W, H, iw, ih, &ix, &iy));
+    EXPECT_EQ(std::pair(ix, iy), std::pair(0, 0));
+    EXPECT_FALSE(clientToImage(W + 3, INT_MAX, W, H, iw, ih, &ix, &iy));
+    EXPECT_EQ(std::pair(ix, iy), last_over);
+  }
+  // Sizes the composite has no picture for; null out pointers.
+  int ix = 0, iy = 0;
+  EXPECT_FALSE(clientToImage(0, 0, 0, 10, 4, 4, &ix, &iy));
+  EXPECT_EQ(ix + iy, -2);
+  EXPECT_FALSE(clientToImage(0, 0, 10, 10, 4, -1, &ix, &iy));
+  // Products past 2^31 (a 3 x 1 image centred in an INT_MAX-wide window).
+  EXPECT_TRUE(clientToImage(1073741823, 0, INT_MAX, 1, 3, 1, &ix, nullptr));
+  EXPECT_EQ(ix, 1);
 }
 
 TEST_F(Frames, PushIgnoresImagesWithoutPixels) {

@@ -1,17 +1,26 @@
 // nkhost's file store, called through the host table exactly as the library calls it.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "sim/machine/machine.h"
+#include "sim/services/files.h"
 #include "support/host_entry.h"
 
 namespace {
@@ -116,10 +125,26 @@ TEST_F(FileServices, WriteStatAndDelete) {
   EXPECT_EQ(calls[1].args[2], 8u);
 }
 
-TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
+// Names are looked up by the kernel (openat2) where it can, and one component at a time
+// where it cannot; both ways must give the same answers.
+class FileLookups : public FileServices, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FileServices::SetUp();
+    machine.files().set_kernel_lookup(GetParam());
+    FileInfo info{};
+    stat("sub/none", &info);
+    if (GetParam() && !machine.files().kernel_lookup()) GTEST_SKIP() << "this kernel has no openat2";
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Kernel, FileLookups, ::testing::Values(true));
+INSTANTIATE_TEST_SUITE_P(Walk, FileLookups, ::testing::Values(false));
+
+TEST_P(FileLookups, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
   std::ofstream(outside / "secret") << "secret";
   fs::create_symlink(outside, root / "link_dir");
   fs::create_symlink(outside / "secret", root / "link_file");
+  fs::create_symlink("../../" + outside.filename().string(), root / "sub" / "up_and_out");
   fs::create_symlink("loop_b", root / "loop_a");
   fs::create_symlink("loop_a", root / "loop_b");
   std::string absolute = (outside / "secret").string();
@@ -132,7 +157,10 @@ TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
       {"sub/../../x", "it leads outside the file store"},
       {"link_dir/secret", "a symbolic link in it leads outside the file store"},
       {"link_file", "a symbolic link in it leads outside the file store"},
+      {"sub/up_and_out/secret", "a symbolic link in it leads outside the file store"},
+      {"sub/up_and_out/new/x", "a symbolic link in it leads outside the file store"},
       {"loop_a", "its symbolic links form a loop"},
+      {"loop_b/x", "its symbolic links form a loop"},
       {"", "the name is empty"},
       {".", "it names a directory"},
       {"sub/..", "it names a directory"},
@@ -166,6 +194,76 @@ TEST_F(FileServices, NamesCannotLeaveTheStoreAndRefusalsSayWhy) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(write("caf\xc3\xa9/x", "x", 1), 0);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("(\"caf\xc3\xa9/x\")"), std::string::npos);
+}
+
+// On a kernel without openat2 (here: one whose filter answers ENOSYS), the walk takes over
+// by itself, with the same answers.
+TEST_F(FileServices, WithoutOpenat2NamesAreWalked) {
+  std::ofstream(root / "sub" / "f") << "f";
+  fs::create_symlink(outside, root / "link_dir");
+  auto without_openat2 = [&] {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+      _exit(2);
+    FileInfo info{};
+    bool found = stat("sub/f", &info) == 1 && bytes_at(info) == "f";
+    bool walked = !machine.files().kernel_lookup();
+    bool refused = stat("link_dir/x", &info) == 0 && write("link_dir/x", "x", 1) == 0;
+    bool stored = write("sub/new/g", "g", 1) == 1;
+    _exit(found && walked && refused && stored ? 0 : 1);
+  };
+  EXPECT_EXIT(without_openat2(), ::testing::ExitedWithCode(0), "leads outside the file store");
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(contents(root / "sub/new/g"), "g");
+}
+
+// Links that stay in the store lead where they point, however they are spelt; a link's ".."
+// is the folder above where the link itself is.
+TEST_P(FileLookups, LinksInsideTheStoreAreFollowed) {
+  std::ofstream(root / "f") << "content";
+  fs::create_directories(root / "sub" / "deep");
+  fs::create_symlink("../../f", root / "sub" / "deep" / "up");
+  fs::create_symlink(root / "f", root / "absolute");
+  fs::create_symlink("../" + root.filename().string() + "/f", root / "out_and_back");
+  fs::create_symlink("sub/deep", root / "folder");
+  fs::create_symlink("folder/up", root / "chain");
+  fs::create_symlink("sub/made", root / "dangling");
+  FileInfo info{};
+  for (const char* name : {"sub/deep/up", "absolute", "out_and_back", "chain", "folder/up", "folder/../f"}) {
+    ASSERT_EQ(stat(name, &info), 1) << name;
+    EXPECT_EQ(bytes_at(info), "content") << name;
+  }
+  ASSERT_EQ(write("folder/new", "n", 1), 1);
+  EXPECT_EQ(contents(root / "sub/deep/new"), "n");
+  ASSERT_EQ(write("dangling", "d", 1), 1);  // the link stays; the file it names appears
+  EXPECT_TRUE(fs::is_symlink(root / "dangling"));
+  EXPECT_EQ(contents(root / "sub/made"), "d");
+  ASSERT_EQ(write("chain", "rewritten", 9), 1);
+  EXPECT_TRUE(fs::is_symlink(root / "chain"));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
+  ASSERT_EQ(write("folder/made/deeper/x", "x", 1), 1);  // folders are made where the link leads
+  EXPECT_EQ(contents(root / "sub/deep/made/deeper/x"), "x");
+
+  // Removing a link removes the link, never the file it leads to.
+  EXPECT_EQ(remove("absolute"), 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root / "absolute")));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
+  EXPECT_EQ(remove("folder/up"), 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root / "sub/deep/up")));
+  EXPECT_EQ(contents(root / "f"), "rewritten");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(stat("folder", &info), 0);
+  EXPECT_EQ(remove("folder"), 0);
+  std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("file_stat(\"folder\"): it is a directory, not a file"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("file_delete(\"folder\"): it is a directory, not a file; not deleted"), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(root / "folder"));
 }
 
 // A store interrupted after the new content is written but before it replaces the old one
@@ -203,13 +301,6 @@ TEST_F(FileServices, AStoreIsAllOrNothing) {
   EXPECT_EQ(contents(root / "data.bin"), "original");
   EXPECT_EQ(listing(), only_data);
 
-  // nkhost dies between writing and renaming.
-  machine.files().set_before_replace([] { _exit(3); });
-  EXPECT_EXIT(write("data.bin", "replacement", 11), ::testing::ExitedWithCode(3), "");
-  machine.files().set_before_replace({});
-  EXPECT_EQ(contents(root / "data.bin"), "original");
-  EXPECT_EQ(listing(), only_data);
-
   // A store that does succeed keeps the file's permissions.
   fs::permissions(root / "data.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_NE(write("data.bin", "new", 3), 0);
@@ -217,6 +308,50 @@ TEST_F(FileServices, AStoreIsAllOrNothing) {
   EXPECT_EQ(fs::status(root / "data.bin").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(listing(), only_data);
+}
+
+// A temporary file is nkhost's alone: no program can name it, and one that a killed nkhost
+// left is removed by the next to open the store, unless its writer may still be alive.
+TEST_F(FileServices, TemporaryFilesAreNotTheProgramsAndDoNotOutliveTheirWriter) {
+  ASSERT_NE(write("data.bin", "original", 8), 0);
+  machine.files().set_before_replace([] { _exit(3); });
+  EXPECT_EXIT(write("data.bin", "replacement", 11), ::testing::ExitedWithCode(3), "");
+  machine.files().set_before_replace({});
+  EXPECT_EQ(contents(root / "data.bin"), "original");
+  auto names = listing();
+  ASSERT_EQ(names.size(), 3u);
+  std::string killed = names[0];  // the dead writer's, named before it could be renamed
+  ASSERT_TRUE(killed.starts_with(".nkhost-")) << killed;
+
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  std::string dead = ".nkhost-" + std::to_string(gone) + "-7";
+  std::string claimed = ".nkhost-" + std::to_string(gone) + "-8";  // a writer in another PID namespace
+  std::string alive = ".nkhost-" + std::to_string(getpid()) + "-99999";
+  for (const auto& name : {dead, claimed, alive, std::string(".nkhost-notes")}) std::ofstream(root / name) << "x";
+  int claim = open((root / claimed).c_str(), O_RDONLY);
+  ASSERT_EQ(flock(claim, LOCK_EX), 0);
+
+  FileInfo info{};
+  for (const std::string& name : {killed, "sub/../" + dead, "./" + alive}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(stat(name.c_str(), &info), 0);
+    EXPECT_EQ(write(name.c_str(), "x", 1), 0);
+    EXPECT_EQ(remove(name.c_str()), 0);
+    std::string messages = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("name refused: names that begin with .nkhost- are nkhost's own"), std::string::npos)
+        << messages;
+  }
+  EXPECT_EQ(contents(root / alive), "x");
+
+  nk::sim::FileStore next(machine.memory());
+  next.set_root(root);
+  ASSERT_EQ(next.stat("data.bin", &info), 1);
+  std::vector<std::string> expected{claimed, alive, ".nkhost-notes", "data.bin", "sub"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listing(), expected);
+  close(claim);
 }
 
 // A read-only stream reads the bytes file_stat handed out for as long as it is open, so they
