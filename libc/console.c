@@ -20,6 +20,7 @@ ssize_t nk_console_write(const void *bytes, size_t count) {
 }
 
 ssize_t nk_console_read(void *buffer, size_t count) {
+  if (count == 0) return 0;
   if (line_position == line_length) {
     output_line_open = 0;  /* reading hands the pending output to the host first */
     if (!nk_lua_readline(line, kLineCapacity, "", 0)) return 0;

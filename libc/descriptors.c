@@ -114,6 +114,14 @@ int nk_open_anonymous(void) {
   return file ? install(file, O_RDWR) : -1;
 }
 
+void nk_close_all(void) {
+  for (int fd = 0; fd < table_size; ++fd)
+    if (table[fd]) close(fd);
+  if (table != first_table) free(table);
+  table = first_table;
+  table_size = kFirstTableSize;
+}
+
 int close(int fd) {
   struct description *d = description_of(fd);
   if (!d) return -1;

@@ -29,8 +29,6 @@ off_t nk_file_size(const struct nk_file *file);
 int nk_file_truncate(struct nk_file *file, off_t length);
 /* Hands the file's content to the store when it changed: 0, or -1 with EIO. */
 int nk_file_sync(struct nk_file *file);
-/* Stores every open file that changed (at the program's end); failures are lost. */
-void nk_file_sync_all(void);
 
 /* What stat and fstat report: a time of the platform's constant clock. */
 struct stat;
@@ -38,6 +36,8 @@ void nk_fill_stat(struct stat *status, mode_t mode, off_t size);
 
 /* Descriptors (descriptors.c): a new descriptor on a file of no name (tmpfile). */
 int nk_open_anonymous(void);
+/* Closes every descriptor, storing what changed (at the program's end; failures are lost). */
+void nk_close_all(void);
 
 /* Where errno of the program comes from after a call into the file layer of the library:
    its nk_errno, or the given fallback when the library set nothing. */

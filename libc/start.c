@@ -68,7 +68,7 @@ int nk_start(int argc, char **argv) {
 }
 
 void _exit(int status) {
-  nk_file_sync_all();
+  nk_close_all();
   nk_console_end();
   ended = 1;
   exit_status = status;

@@ -40,17 +40,25 @@ static struct nk_file *find(const char *name) {
   return NULL;
 }
 
-/* Whether the store holds a file of that name: 1, 0, or -1 with errno set (no memory). */
-static int exists(const char *name) {
+/* Whether the store holds a file of that name, and its size: 1, 0, or -1 with errno set
+   (no memory). The host's copy is looked at in place, not copied. */
+static int stored_size(const char *name, off_t *size) {
   nk_errno = 0;
   NkfsStream *stream = nkfs_fopen(name, "r");
-  if (stream) {
-    nkfs_fclose(stream);
-    return 1;
+  if (!stream) {
+    if (nk_errno == ENOENT) return 0;
+    nk_set_errno_from_library(EIO);
+    return -1;
   }
-  if (nk_errno == ENOENT) return 0;
-  nk_set_errno_from_library(EIO);
-  return -1;
+  nkfs_fseek(stream, 0, SEEK_END);
+  *size = (off_t)nkfs_ftell(stream);
+  nkfs_fclose(stream);
+  return 1;
+}
+
+static int exists(const char *name) {
+  off_t size;
+  return stored_size(name, &size);
 }
 
 static struct nk_file *new_file(char *name, unsigned char *bytes, size_t size) {
@@ -77,35 +85,34 @@ static int store_empty(const char *name) {
   return -1;
 }
 
+static int exclusive(int flags) { return (flags & O_CREAT) && (flags & O_EXCL); }
+
+/* The file as open(2) finds it: O_TRUNC needs only to know whether there is one. */
 static struct nk_file *load(const char *name, int flags) {
-  void *data;
-  uint64_t size;
-  if (nkfs_read_entire_file(name, &data, &size)) {
-    if ((flags & O_CREAT) && (flags & O_EXCL)) {
-      free(data);
-      errno = EEXIST;
-      return NULL;
-    }
-    if ((flags & O_TRUNC) && size > 0) {
-      free(data);
-      if (store_empty(name) != 0) return NULL;
-      data = NULL;
-      size = 0;
-    }
+  void *data = NULL;
+  uint64_t size = 0;
+  int found;
+  off_t old_size = 0;
+  if (!(flags & O_TRUNC) && nkfs_read_entire_file(name, &data, &size)) {
+    found = 1;
   } else {
-    int found = exists(name);
-    if (found != 0) {
-      if (found > 0) errno = ENOMEM;  /* there, but its copy did not fit */
+    found = stored_size(name, &old_size);
+    if (found < 0) return NULL;
+    if (found && !(flags & O_TRUNC)) {
+      errno = ENOMEM;  /* there, but its copy did not fit */
       return NULL;
     }
-    if (!(flags & O_CREAT)) {
-      errno = ENOENT;
-      return NULL;
-    }
-    if (store_empty(name) != 0) return NULL;
-    data = NULL;
-    size = 0;
   }
+  if (found && exclusive(flags)) {
+    free(data);
+    errno = EEXIST;
+    return NULL;
+  }
+  if (!found && !(flags & O_CREAT)) {
+    errno = ENOENT;
+    return NULL;
+  }
+  if ((!found || old_size > 0) && store_empty(name) != 0) return NULL;
   char *copy = strdup(name);
   if (!copy) {
     free(data);
@@ -122,7 +129,7 @@ struct nk_file *nk_file_open(const char *name, int flags) {
   }
   struct nk_file *file = find(name);
   if (!file) return load(name, flags);
-  if ((flags & O_CREAT) && (flags & O_EXCL)) {
+  if (exclusive(flags)) {
     errno = EEXIST;
     return NULL;
   }
@@ -147,10 +154,6 @@ int nk_file_sync(struct nk_file *file) {
   }
   file->changed = 0;
   return 0;
-}
-
-void nk_file_sync_all(void) {
-  for (struct nk_file *file = open_files; file; file = file->next) nk_file_sync(file);
 }
 
 int nk_file_release(struct nk_file *file) {
@@ -302,16 +305,9 @@ static int size_by_name(const char *name, off_t *size) {
     *size = (off_t)file->size;
     return 0;
   }
-  nk_errno = 0;
-  NkfsStream *stream = nkfs_fopen(name, "r");
-  if (!stream) {
-    nk_set_errno_from_library(ENOENT);
-    return -1;
-  }
-  nkfs_fseek(stream, 0, SEEK_END);
-  *size = (off_t)nkfs_ftell(stream);
-  nkfs_fclose(stream);
-  return 0;
+  int found = stored_size(name, size);
+  if (found == 0) errno = ENOENT;
+  return found > 0 ? 0 : -1;
 }
 
 /* The store holds plain files only: anything else under a name (a directory included)

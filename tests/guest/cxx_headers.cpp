@@ -2,6 +2,8 @@
 // C++: the same source builds natively for comparison.
 #include <cctype>
 #include <cerrno>
+#include <cfloat>
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <csetjmp>
@@ -42,6 +44,8 @@ void c_functions() {
   std::snprintf(copy, 8, "%d", 1234);
   say("snprintf %s", copy);
   std::free(copy);
+  std::FILE* no_stream = nullptr;  // the file layer's stream without the C library
+  say("FILE %d, limits %d %d", no_stream == nullptr, INT_MAX == 2147483647, DBL_DIG == 15);
 }
 
 std::jmp_buf gEnv;

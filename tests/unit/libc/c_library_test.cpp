@@ -8,6 +8,7 @@
 
 #include "sim/services/console.h"
 #include "support/file_store_test.h"
+#include "support/nkhost_process.h"
 
 namespace {
 
@@ -70,6 +71,17 @@ TEST_F(CLibraryTest, StandardInputReadsConsoleLines) {
   EXPECT_EQ(machine.console().lines(),
             (std::vector<std::string>{"name? ", "line 1: [first line]", "line 2: []",
                                       "numbers: 3 4.5 word", "end of input after 3 lines"}));
+}
+
+TEST_F(CLibraryTest, AFailedAssertionHaltsWithTheLibrarysAbort) {
+  nk::test::NkhostProcess nkhost(root, "libc_assertion", {"--files", root.string()});
+  EXPECT_EQ(nkhost.wait(), 134);
+  EXPECT_EQ(nkhost.out(), "before the assertion\n"
+                          "assertion \"1 + 1 == 3\" failed: file \"" NK_SOURCE_DIR
+                          "/tests/guest/libc/assertion.c\", line 10, function: main\n");
+  EXPECT_NE(nkhost.err().find("nkhost: the program halted: abort was called"), std::string::npos)
+      << nkhost.err();
+  EXPECT_EQ(get("kept.txt"), "");  // created by fopen, never written: abort stores nothing
 }
 
 }  // namespace
