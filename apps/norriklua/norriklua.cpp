@@ -5,30 +5,30 @@
 // "exit", Esc on an empty prompt (the host ends input) or the end of input leave.
 
 #include <nk_console.h>
-#include <nk_fs.h>
-#include <setjmp.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "lauxlib.h"
 #include "lua.h"
 #include "lualib.h"
 #include "nk_module.h"
-#include "port/norriklua_port.h"
+#include "port/lua_alloc.h"
 
 namespace {
 
 constexpr size_t kMaxInput = 512;
 constexpr char kEofMark[] = "<eof>";
 
-jmp_buf gExitJump;
-int gExitStatus = 0;
+// Messages go to stderr after what the program wrote to stdout, as on a terminal.
+void write_error(const char* format, const char* text) {
+  fflush(stdout);
+  fprintf(stderr, format, text);
+}
 
 void report_error(lua_State* L) {
   const char* message = lua_tostring(L, -1);
   if (!message) message = "(error object is not a string)";
-  nklua_write_error("%s\n", message);
+  write_error("%s\n", message);
   lua_pop(L, 1);
 }
 
@@ -67,6 +67,7 @@ const char* prompt(lua_State* L, bool first_line) {
 // Reads a line and pushes it; false at the end of input.
 bool push_line(lua_State* L, bool first_line, bool* leave) {
   char buffer[kMaxInput];
+  fflush(stdout);  // what the program wrote comes before the prompt
   if (!nk_lua_readline(buffer, sizeof buffer, prompt(L, first_line), false)) return false;
   size_t length = strlen(buffer);
   if (first_line) {
@@ -129,7 +130,7 @@ void print_results(lua_State* L) {
   lua_getglobal(L, "print");
   lua_insert(L, 1);
   if (lua_pcall(L, n, 0, 0) != LUA_OK)
-    nklua_write_error("%s\n", lua_pushfstring(L, "error calling 'print' (%s)", lua_tostring(L, -1)));
+    write_error("%s\n", lua_pushfstring(L, "error calling 'print' (%s)", lua_tostring(L, -1)));
 }
 
 void run_prompt(lua_State* L) {
@@ -144,9 +145,9 @@ void run_prompt(lua_State* L) {
 }
 
 void run_index(lua_State* L) {
-  FILE* probe = nkfs_fopen("index.lua", "r");
+  FILE* probe = fopen("index.lua", "r");
   if (!probe) return;
-  nkfs_fclose(probe);
+  fclose(probe);
   if (luaL_loadfile(L, "index.lua") != LUA_OK || call_with_traceback(L, 0, 0) != LUA_OK)
     report_error(L);
 }
@@ -154,8 +155,7 @@ void run_index(lua_State* L) {
 // An error outside any protected call: Lua cannot go on.
 int panic(lua_State* L) {
   const char* message = lua_tostring(L, -1);
-  nklua_write_error("PANIC: unprotected error in call to Lua API (%s)\n", message ? message : "error object is not a string");
-  nk_lua_flush_output();
+  write_error("PANIC: unprotected error in call to Lua API (%s)\n", message ? message : "error object is not a string");
   return 0;  // Lua then aborts
 }
 
@@ -170,49 +170,19 @@ void warning(void* state, const char* message, int to_continue) {
     return;
   }
   if (!on) return;
-  if (!continuing) nklua_write_error("%s", "Lua warning: ");
-  nklua_write_error("%s", message);
-  if (!to_continue) nklua_write_error("%s", "\n");
+  if (!continuing) write_error("%s", "Lua warning: ");
+  write_error("%s", message);
+  if (!to_continue) write_error("%s", "\n");
   continuing = to_continue;
-}
-
-void open_console_streams() {
-  stdin = nkfs_fopen("__nkfs_stdin", "r");
-  stdout = nkfs_fopen("__nkfs_stdout", "w");
-  stderr = nkfs_fopen("__nkfs_stderr", "w");
 }
 
 }  // namespace
 
-// os.exit and Lua's own fatal paths end here: open files are stored and main returns the
-// status from its jump point, so no further Lua code runs.
-extern "C" _Noreturn void exit(int status) {
-  nklua_store_open_files();
-  nk_lua_flush_output();
-  gExitStatus = status;
-  longjmp(gExitJump, 1);
-}
-
-// There is no command processor. C's answer for a null command is 0 (none available), so
-// os.execute() says false; the library's system answers -1 for everything.
-extern "C" int system(const char* command) { return command ? -1 : 0; }
-
-// There is one locale. The library's setlocale answers "C" to every name; scripts ask
-// os.setlocale("pt_BR") to learn whether a locale exists, so names other than "C",
-// "POSIX" and "" (the default, which is "C") are refused here, as C's setlocale does.
-extern "C" char* setlocale(int, const char* name) {
-  static char c_locale[] = "C";
-  if (!name || !*name || strcmp(name, "C") == 0 || strcmp(name, "POSIX") == 0) return c_locale;
-  return nullptr;
-}
-
+// os.exit ends the program through the C library's exit, which stores open files.
 extern "C" int main() {
-  open_console_streams();
-  if (setjmp(gExitJump)) return gExitStatus;
   lua_State* L = lua_newstate(nklua_alloc, nullptr);
   if (!L) {
-    nklua_write_error("%s\n", "norriklua: not enough memory to start Lua");
-    nk_lua_flush_output();
+    write_error("%s\n", "norriklua: not enough memory to start Lua");
     return 1;
   }
   lua_atpanic(L, panic);
@@ -224,7 +194,5 @@ extern "C" int main() {
   run_prompt(L);
   lua_close(L);
   nklua_alloc_release_all();
-  nklua_store_open_files();
-  nk_lua_flush_output();
   return 0;
 }

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "norriklua_port.h"
+#include "lua_alloc.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-/* NorrikLua's configuration of Lua, part one: settings luaconf.h reads, given before
-   every Lua source file (-include). Part two, luaconf_post.h, replaces luaconf.h's
-   defaults after it (lua.h includes it as LUA_USER_H). Lua's files stay as Debian ships
-   them. */
+/* NorrikLua's configuration of Lua, given before every Lua source file (-include): the
+   settings of luaconf.h that this platform makes its own. Everything else is luaconf.h's
+   default for a C99 system, over the platform's C library. Lua's files stay as Debian
+   ships them. */
 #ifndef NORRIKLUA_LUACONF_PORT_H
 #define NORRIKLUA_LUACONF_PORT_H
 
@@ -9,5 +9,10 @@
    their own; there are no C modules to load. */
 #define LUA_PATH_DEFAULT "?.lua;?/init.lua"
 #define LUA_CPATH_DEFAULT ""
+
+/* Lua raises errors as C++ exceptions (SjLj unwinding), never with longjmp. */
+#if !defined(__cplusplus)
+#error "Lua is compiled as C++ for NorrikBoot"
+#endif
 
 #endif

@@ -60,7 +60,10 @@ assert(tonumber("1" .. ("0"):rep(308)) == 1e308 and tonumber("1" .. ("0"):rep(30
 
 -- Hexadecimal floats.
 assert(F("%a", 1) == "0x1p+0" and F("%a", 255.5) == "0x1.ffp+7" and F("%A", 0.1) == "0X1.999999999999AP-4")
-assert(F("%a", 2 ^ -1074) == "0x0.0000000000001p-1022" and F("%.0a", 1.5) == "0x2p+0" and F("%.1a", 1.0) == "0x1.0p+0")
+assert(F("%.0a", 1.5) == "0x2p+0" and F("%.1a", 1.0) == "0x1.0p+0" and F("%.3a", 1 / 3) == "0x1.555p-2")
+-- C leaves the leading digit of a subnormal open: newlib normalises it, glibc does not.
+local tiny = F("%a", 2 ^ -1074)
+assert((tiny == "0x1p-1074" or tiny == "0x0.0000000000001p-1022") and tonumber(tiny) == 2 ^ -1074)
 assert(F("%a", 1 / 0) == "inf" and F("%a", -1 / 0) == "-inf" and F("%a", -2.0) == "-0x1p+1")
 
 -- Strings.

@@ -66,6 +66,57 @@ f:write("J")
 f:close()
 assert(io.open(name):read("a") == "Jello WORLD")
 
+-- "a+" reads from the start and writes at the end.
+f = assert(io.open(name, "w"))
+f:write("0123456789")
+f:close()
+f = assert(io.open(name, "a+"))
+assert(f:seek("cur") == 0 and f:read(3) == "012")
+f:seek("cur")
+f:write("X")
+f:seek("set", 1)
+assert(f:read("a") == "123456789X")
+f:close()
+
+-- A seek that fails leaves the byte read(0) and read("n") looked at (and gave back) unread.
+f = assert(io.open(name, "w"))
+f:write("ABCDEF")
+f:close()
+for _, look in ipairs({0, "n"}) do
+  f = assert(io.open(name))
+  assert(f:read(look) == (look == 0 and "" or nil))
+  assert(f:seek("set", -1) == nil and f:read(2) == "AB" and f:seek("cur") == 2)
+  f:close()
+end
+
+-- What a new handle sees: unbuffered writes at once, line-buffered ones at each line end,
+-- fully buffered ones after flush and close.
+f = assert(io.open(name, "w"))
+assert(f:setvbuf("no"))
+f:write("xyz")
+assert(io.open(name):read("a") == "xyz")
+f:close()
+f = assert(io.open(name, "w"))
+assert(f:setvbuf("line"))
+f:write("one\n")
+assert(io.open(name):read("a") == "one\n")
+f:close()
+f = assert(io.open(name, "w"))
+assert(f:setvbuf("full", 1024))
+f:write(("x"):rep(100))
+assert(f:flush() and io.open(name):read("a") == ("x"):rep(100))
+f:write("tail")
+f:close()
+assert(io.open(name):read("a") == ("x"):rep(100) .. "tail")
+
+-- read("n") reads what the lexer reads.
+f = assert(io.open(name, "w"))
+f:write("18446744073709551616.5 0x1p4294967296 2.4703282292062327209e-324")
+f:close()
+f = assert(io.open(name))
+assert(f:read("n") == 2^64 and f:read("n") == math.huge and f:read("n") == 0x1p-1074)
+f:close()
+
 -- Binary content, big content, and many files at once.
 local bytes = {}
 for i = 0, 255 do bytes[#bytes + 1] = string.char(i) end

@@ -37,6 +37,18 @@ assert(math.fmod(7, 3) == 1 and math.fmod(-7, 3) == -1 and math.type(math.fmod(7
 assert(not pcall(math.fmod, 1, 0) and math.fmod(1, 0.0) ~= math.fmod(1, 0.0))
 assert(math.fmod(mini, -1) == 0)
 
+-- Numerals as C's strtod reads them, in the lexer, tonumber and string coercion: past 2^64
+-- with digits after the point, very long, hexadecimal with more than 53 significant bits or
+-- an exponent past 32 bits, and just above half the smallest subnormal.
+assert(18446744073709551616.5 == 2^64 and tostring(18446744073709551616.5) == "1.844674407371e+19")
+assert(tonumber("27636052498781557621.5") == 0x1.7f86fb5357ebdp+64 and "27636052498781557621.5" + 0 == 0x1.7f86fb5357ebdp+64)
+assert(10000000000000000000000.0 == 1e22 and math.tointeger("27636052498781557621.0") == nil)
+assert(tonumber(string.format("%.99f", -(10^308))) == -1e308)
+assert(0x1.000000000000080001p0 == 1 + 2^-52 and string.format("%a", 0x1.000000000000080001p0) == "0x1.0000000000001p+0")
+assert(0x1p4294967296 == math.huge and 0x1p2147483648 == math.huge and tonumber("0x1p-9999999999999999999") == 0.0)
+assert(tonumber("2.4703282292062327209e-324") == 0x1p-1074)
+assert(0x1.8714bB3DF3e298p-1023 == 0x0.c38a5d9ef9f15p-1022 and 0x1.0000000000000cp0 == 1 + 2^-52)
+
 -- The math library to within a unit in the last place.
 local function close(a, b) return a == b or math.abs(a - b) <= math.abs(b) * 2.3e-16 end
 assert(close(math.sin(math.pi / 6), 0.49999999999999994) and math.sin(0) == 0)

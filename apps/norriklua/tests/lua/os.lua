@@ -16,6 +16,11 @@ assert(os.date("!%G-W%V-%u", 1704067200) == "2024-W01-1" and os.date("!%G %V", 1
 assert(os.date("!%U %W", 1709251200) == "08 09")
 assert(os.date("!%c", 0) == "Thu Jan  1 00:00:00 1970" and os.date("!%x %X", 0) == "01/01/70 00:00:00")
 assert(os.date("!%Ey %OH", 0) == "70 00")
+-- %F is %Y-%m-%d in every year (0001-01-01 is -62135596800).
+for _, t in ipairs({-62135596800, -62135596800 + 999 * 365 * 86400, 0, 253402300800, -62198755200, -62198755200 - 86400 * 400}) do
+  assert(os.date("!%F", t) == os.date("!%Y-%m-%d", t), os.date("!%F", t))
+end
+assert(os.date("!%F", -62135596800) == "1-01-01")
 assert(not pcall(os.date, "%Q") and not pcall(os.date, "%E"))
 assert(type(os.date()) == "string" and os.date("*t").year >= 1970)
 local round = os.date("!*t", 1234567890)
