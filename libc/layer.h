@@ -42,6 +42,10 @@ int nk_open_anonymous(void);
 /* Closes every descriptor, storing what changed (at the program's end; failures are lost). */
 void nk_close_all(void);
 
+/* Points the program's thread-local variables at their one copy (thread_locals.c), before
+   any of its code runs. */
+void nk_bind_thread_locals(void);
+
 /* Where errno of the program comes from after a call into the file layer of the library:
    its nk_errno, or the given fallback when the library set nothing. */
 void nk_set_errno_from_library(int fallback);
