@@ -135,8 +135,9 @@ static void names(void) {
   fclose(f);
 }
 
-/* /dev/null discards and reads nothing; the store has no such file. */
-static void null_device(void) {
+/* /dev/null discards and reads nothing; the store has no such file. "." is the store itself,
+   a folder. */
+static void special_names(void) {
   FILE *f = fopen("/dev/null", "w");
   check("/dev/null discards", f && fprintf(f, "%0500d", 7) == 500 && fclose(f) == 0, NULL);
   f = fopen("/dev/null", "r");
@@ -151,6 +152,8 @@ static void null_device(void) {
   struct stat status;
   check("stat /dev/null", stat("/dev/null", &status) == 0 && S_ISCHR(status.st_mode) &&
                               access("/dev/null", R_OK | W_OK) == 0, NULL);
+  check("stat .", stat(".", &status) == 0 && S_ISDIR(status.st_mode) && access(".", R_OK) == 0,
+        NULL);
 }
 
 /* The store keeps no modes, owners or times: setting what stat reports succeeds, so that a
@@ -215,7 +218,7 @@ int main(void) {
   append_and_read();
   lines_and_positions();
   names();
-  null_device();
+  special_names();
   attributes();
   large_file();
   left_open();
