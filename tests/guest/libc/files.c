@@ -94,6 +94,16 @@ static void lines_and_positions(void) {
   fgets(line, sizeof line, f);
   fgets(line, sizeof line, f);
   check("last line without LF", strcmp(line, "no end") == 0 && fgetc(f) == EOF && feof(f), line);
+  rewind(f);
+  char *grown = NULL;
+  size_t size = 0;
+  ssize_t first = getline(&grown, &size, f);
+  ssize_t word = getdelim(&grown, &size, ' ', f);
+  ssize_t rest = getline(&grown, &size, f), last = getline(&grown, &size, f);
+  check("getline and getdelim", first == 11 && word == 7 && rest == 2 && last == 6 &&
+                                    strcmp(grown, "no end") == 0 && getline(&grown, &size, f) == -1,
+        grown);
+  free(grown);
   check("fseeko past 2 GiB", fseeko(f, 3LL << 30, SEEK_SET) == 0 && ftello(f) == 3LL << 30,
         NULL);
   check("reading there gives EOF", fgetc(f) == EOF, NULL);
