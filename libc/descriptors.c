@@ -1,5 +1,6 @@
 /* File descriptors, the calls newlib's stdio is built on. Descriptors 0, 1 and 2 are the
-   console; the others are files of the host's store (store_files.c). Each descriptor
+   console; the others are files of the host's store (store_files.c) or /dev/null, the one
+   device programs take for granted (to discard output, or to read nothing). Each descriptor
    refers to an open file description (offset, access mode, append), which dup shares. */
 #include <errno.h>
 #include <fcntl.h>
@@ -14,7 +15,7 @@
 
 #include "libc/layer.h"
 
-enum kind { CONSOLE_INPUT, CONSOLE_OUTPUT, STORE_FILE };
+enum kind { CONSOLE_INPUT, CONSOLE_OUTPUT, STORE_FILE, NULL_DEVICE };
 
 struct description {
   enum kind kind;
@@ -84,18 +85,23 @@ static int drop(struct description *d) {
   return result;
 }
 
-static int install(struct nk_file *file, int flags) {
+/* A descriptor on a new description of a store file (or, with no file, of /dev/null). */
+static int install(enum kind kind, struct nk_file *file, int flags) {
   struct description *d = malloc(sizeof *d);
   int fd = d ? free_descriptor(0) : -1;
   if (fd < 0) {
     if (!d) errno = ENOMEM;
     free(d);
-    nk_file_release(file);
+    if (file) nk_file_release(file);
     return -1;
   }
-  *d = (struct description){STORE_FILE, file, flags & (O_ACCMODE | O_APPEND), 0, 1, 0};
+  *d = (struct description){kind, file, flags & (O_ACCMODE | O_APPEND), 0, 1, 0};
   table[fd] = d;
   return fd;
+}
+
+int nk_names_null_device(const char *name) {
+  return name && strcmp(name, "/dev/null") == 0;
 }
 
 int open(const char *name, int flags, ...) {
@@ -104,14 +110,20 @@ int open(const char *name, int flags, ...) {
     errno = EINVAL;
     return -1;
   }
+  if (nk_names_null_device(name)) return install(NULL_DEVICE, NULL, flags);
   struct nk_file *file = nk_file_open(name, flags);
-  return file ? install(file, flags) : -1;
+  return file ? install(STORE_FILE, file, flags) : -1;
+}
+
+int creat(const char *name, mode_t mode) {
+  (void)mode;  /* the store keeps no modes */
+  return open(name, O_WRONLY | O_CREAT | O_TRUNC);
 }
 
 /* A file of the program's own that no name reaches and that is never stored. */
 int nk_open_anonymous(void) {
   struct nk_file *file = nk_file_anonymous();
-  return file ? install(file, O_RDWR) : -1;
+  return file ? install(STORE_FILE, file, O_RDWR) : -1;
 }
 
 void nk_close_all(void) {
@@ -151,6 +163,7 @@ _READ_WRITE_RETURN_TYPE write(int fd, const void *bytes, size_t count) {
     return -1;
   }
   if (d->kind == CONSOLE_OUTPUT) return nk_console_write(bytes, count);
+  if (d->kind == NULL_DEVICE) return (ssize_t)count;
   if (d->kind != STORE_FILE) {
     errno = EBADF;
     return -1;
@@ -164,7 +177,7 @@ _READ_WRITE_RETURN_TYPE write(int fd, const void *bytes, size_t count) {
 ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
   struct description *d = description_of(fd);
   if (!d) return -1;
-  if (d->kind != STORE_FILE) {
+  if (d->kind != STORE_FILE && d->kind != NULL_DEVICE) {
     errno = ESPIPE;
     return -1;
   }
@@ -172,13 +185,14 @@ ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
     errno = offset < 0 ? EINVAL : EBADF;
     return -1;
   }
+  if (d->kind == NULL_DEVICE) return 0;
   return nk_file_read(d->file, offset, buffer, count);
 }
 
 ssize_t pwrite(int fd, const void *bytes, size_t count, off_t offset) {
   struct description *d = description_of(fd);
   if (!d) return -1;
-  if (d->kind != STORE_FILE) {
+  if (d->kind != STORE_FILE && d->kind != NULL_DEVICE) {
     errno = ESPIPE;
     return -1;
   }
@@ -186,12 +200,14 @@ ssize_t pwrite(int fd, const void *bytes, size_t count, off_t offset) {
     errno = offset < 0 ? EINVAL : EBADF;
     return -1;
   }
+  if (d->kind == NULL_DEVICE) return (ssize_t)count;
   return nk_file_write(d->file, offset, bytes, count);
 }
 
 off_t lseek(int fd, off_t offset, int whence) {
   struct description *d = description_of(fd);
   if (!d) return -1;
+  if (d->kind == NULL_DEVICE) return 0;  /* as on Linux: it stays at 0 */
   if (d->kind != STORE_FILE) {
     errno = ESPIPE;
     return -1;
@@ -217,14 +233,14 @@ int fstat(int fd, struct stat *status) {
   if (d->kind == STORE_FILE)
     nk_fill_stat(status, S_IFREG | 0644, nk_file_size(d->file));
   else
-    nk_fill_stat(status, S_IFCHR | 0620, 0);
+    nk_fill_stat(status, S_IFCHR | (d->kind == NULL_DEVICE ? 0666 : 0620), 0);
   return 0;
 }
 
 int isatty(int fd) {
   struct description *d = description_of(fd);
   if (!d) return 0;
-  if (d->kind == STORE_FILE) {
+  if (d->kind == STORE_FILE || d->kind == NULL_DEVICE) {
     errno = ENOTTY;
     return 0;
   }

@@ -34,10 +34,17 @@ int nk_file_sync(struct nk_file *file);
 struct stat;
 void nk_fill_stat(struct stat *status, mode_t mode, off_t size);
 
-/* Descriptors (descriptors.c): a new descriptor on a file of no name (tmpfile). */
+/* Descriptors (descriptors.c). Whether name is /dev/null, which the layer provides itself
+   (the store has no devices). */
+int nk_names_null_device(const char *name);
+/* A new descriptor on a file of no name (tmpfile). */
 int nk_open_anonymous(void);
 /* Closes every descriptor, storing what changed (at the program's end; failures are lost). */
 void nk_close_all(void);
+
+/* Points the program's thread-local variables at their one copy (thread_locals.c), before
+   any of its code runs. */
+void nk_bind_thread_locals(void);
 
 /* Where errno of the program comes from after a call into the file layer of the library:
    its nk_errno, or the given fallback when the library set nothing. */

@@ -3,8 +3,10 @@
    ENOSYS and changes nothing, so that programs that use it link and can go on. */
 #include <errno.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/times.h>
@@ -89,6 +91,27 @@ clock_t times(struct tms *used) {
     used->tms_stime = used->tms_cutime = used->tms_cstime = 0;
   }
   return ticks;
+}
+
+/* Resource use counts what times counts; nothing else is measured. */
+int getrusage(int who, struct rusage *usage) {
+  if (who != RUSAGE_SELF && who != RUSAGE_CHILDREN) {
+    errno = EINVAL;
+    return -1;
+  }
+  memset(usage, 0, sizeof *usage);
+  if (who == RUSAGE_SELF) {
+    clock_t ticks = clock();
+    usage->ru_utime.tv_sec = ticks / CLOCKS_PER_SEC;
+    usage->ru_utime.tv_usec = (suseconds_t)(ticks % CLOCKS_PER_SEC * (1000000 / CLOCKS_PER_SEC));
+  }
+  return 0;
+}
+
+/* An alarm would need a clock to fire: none is set, and none was pending. */
+unsigned alarm(unsigned seconds) {
+  (void)seconds;
+  return 0;
 }
 
 /* Without a clock there is nothing to wait for: sleeping returns at once. */
@@ -179,6 +202,28 @@ int execvp(const char *file, char *const argv[]) {
   (void)file, (void)argv;
   return unsupported();
 }
+int execl(const char *path, const char *argument, ...) {
+  (void)path, (void)argument;
+  return unsupported();
+}
+int execle(const char *path, const char *argument, ...) {
+  (void)path, (void)argument;
+  return unsupported();
+}
+int execlp(const char *file, const char *argument, ...) {
+  (void)file, (void)argument;
+  return unsupported();
+}
+FILE *popen(const char *command, const char *mode) {
+  (void)command, (void)mode;
+  errno = ENOSYS;
+  return NULL;
+}
+int pclose(FILE *stream) {
+  (void)stream;
+  errno = ECHILD;
+  return -1;
+}
 pid_t wait(int *status) {
   (void)status;
   errno = ECHILD;
@@ -217,14 +262,6 @@ char *getcwd(char *buffer, size_t size) {
   (void)buffer, (void)size;
   errno = ENOSYS;
   return NULL;
-}
-int chmod(const char *name, mode_t mode) {
-  (void)name, (void)mode;
-  return unsupported();
-}
-int fchmod(int fd, mode_t mode) {
-  (void)fd, (void)mode;
-  return unsupported();
 }
 mode_t umask(mode_t mask) {
   (void)mask;

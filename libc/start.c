@@ -46,6 +46,7 @@ static initialiser *others(void) {
 static void run_initialisers(int argc, char **argv, char **envp, char **apple) {
   (void)envp;
   take_name(argc, argv);
+  nk_bind_thread_locals();
   if (setjmp(end_of_program) == 0) {
     can_end = 1;
     for (initialiser *slot = others(); slot < initialisers_end; ++slot) {

@@ -310,9 +310,22 @@ static int size_by_name(const char *name, off_t *size) {
   return found > 0 ? 0 : -1;
 }
 
+/* The program's current folder, the store itself, which always exists. */
+static int names_current_folder(const char *name) {
+  return name && (strcmp(name, ".") == 0 || strcmp(name, "./") == 0);
+}
+
 /* The store holds plain files only: anything else under a name (a directory included)
-   looks the same as nothing there. */
+   looks the same as nothing there, but for the store itself. */
 int stat(const char *name, struct stat *status) {
+  if (nk_names_null_device(name)) {
+    nk_fill_stat(status, S_IFCHR | 0666, 0);
+    return 0;
+  }
+  if (names_current_folder(name)) {
+    nk_fill_stat(status, S_IFDIR | 0755, 0);
+    return 0;
+  }
   off_t size;
   if (size_by_name(name, &size) != 0) return -1;
   nk_fill_stat(status, S_IFREG | 0644, size);
@@ -325,7 +338,9 @@ int lstat(const char *name, struct stat *status) {
 
 int access(const char *name, int mode) {
   off_t size;
-  if (size_by_name(name, &size) != 0) return -1;
+  if (names_current_folder(name)) return 0;
+  if (nk_names_null_device(name)) size = 0;
+  else if (size_by_name(name, &size) != 0) return -1;
   if (mode & X_OK) {
     errno = EACCES;
     return -1;

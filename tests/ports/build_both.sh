@@ -19,9 +19,18 @@ build_both() {
         "${arguments[@]}" >"$work/$side.configure.log" 2>&1 ||
         { echo "configuring the $side build failed:"; tail -30 "$work/$side.configure.log"; return 1; }
     fi
+    # The SDK's archives are no dependency CMake sees: when they changed since the last
+    # build, the platform side is built again from clean, so that no program is stale.
+    local sdk_lib stamp=$work/$side/sdk-libraries.stamp
+    sdk_lib=$(dirname "$toolchain")/../../lib
+    if [ $side = platform ] && [ -f "$stamp" ] &&
+       [ -n "$(find "$sdk_lib" -newer "$stamp" -print -quit)" ]; then
+      cmake --build "$work/$side" --target clean >/dev/null 2>&1
+    fi
     local target_arguments=()
     [ ${#targets[@]} -gt 0 ] && target_arguments=(--target "${targets[@]}")
     cmake --build "$work/$side" "${target_arguments[@]}" >"$work/$side.build.log" 2>&1 ||
       { echo "building for $side failed:"; tail -30 "$work/$side.build.log"; return 1; }
+    if [ $side = platform ]; then touch "$stamp"; fi
   done
 }

@@ -9,6 +9,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utime.h>
 
 static int failures;
 
@@ -93,6 +94,16 @@ static void lines_and_positions(void) {
   fgets(line, sizeof line, f);
   fgets(line, sizeof line, f);
   check("last line without LF", strcmp(line, "no end") == 0 && fgetc(f) == EOF && feof(f), line);
+  rewind(f);
+  char *grown = NULL;
+  size_t size = 0;
+  ssize_t first = getline(&grown, &size, f);
+  ssize_t word = getdelim(&grown, &size, ' ', f);
+  ssize_t rest = getline(&grown, &size, f), last = getline(&grown, &size, f);
+  check("getline and getdelim", first == 11 && word == 7 && rest == 2 && last == 6 &&
+                                    strcmp(grown, "no end") == 0 && getline(&grown, &size, f) == -1,
+        grown);
+  free(grown);
   check("fseeko past 2 GiB", fseeko(f, 3LL << 30, SEEK_SET) == 0 && ftello(f) == 3LL << 30,
         NULL);
   check("reading there gives EOF", fgetc(f) == EOF, NULL);
@@ -134,6 +145,60 @@ static void names(void) {
   fclose(f);
 }
 
+/* /dev/null discards and reads nothing; the store has no such file. "." is the store itself,
+   a folder. */
+static void special_names(void) {
+  FILE *f = fopen("/dev/null", "w");
+  check("/dev/null discards", f && fprintf(f, "%0500d", 7) == 500 && fclose(f) == 0, NULL);
+  f = fopen("/dev/null", "r");
+  check("/dev/null reads nothing", f && fgetc(f) == EOF && feof(f), NULL);
+  if (f) fclose(f);
+  int fd = open("/dev/null", O_RDWR);
+  char byte;
+  check("/dev/null descriptor", fd >= 0 && pwrite(fd, "x", 1, 10) == 1 &&
+                                    pread(fd, &byte, 1, 0) == 0 && lseek(fd, 5, SEEK_SET) == 0 &&
+                                    !isatty(fd), NULL);
+  close(fd);
+  struct stat status;
+  check("stat /dev/null", stat("/dev/null", &status) == 0 && S_ISCHR(status.st_mode) &&
+                              access("/dev/null", R_OK | W_OK) == 0, NULL);
+  check("stat .", stat(".", &status) == 0 && S_ISDIR(status.st_mode) && access(".", R_OK) == 0,
+        NULL);
+}
+
+/* The store keeps no modes, owners or times: setting what stat reports succeeds, so that a
+   program may copy one file's attributes to another; any other value fails and changes
+   nothing. creat empties a file as open with O_TRUNC does. */
+static void attributes(void) {
+  FILE *f = fopen("attributes.txt", "w");
+  fputs("old content", f);
+  fclose(f);
+  int fd = creat("attributes.txt", 0600);
+  check("creat truncates", fd >= 0 && write(fd, "new", 3) == 3 && close(fd) == 0 &&
+                               strcmp(stored("attributes.txt"), "new") == 0,
+        stored("attributes.txt"));
+  struct stat status;
+  stat("attributes.txt", &status);
+  struct utimbuf times = {status.st_atime, status.st_mtime};
+  fd = open("attributes.txt", O_RDONLY);
+  check("the attributes stat reports can be set",
+        chmod("attributes.txt", status.st_mode) == 0 && fchmod(fd, status.st_mode & 0777) == 0 &&
+            chown("attributes.txt", status.st_uid, status.st_gid) == 0 &&
+            fchown(fd, (uid_t)-1, status.st_gid) == 0 && utime("attributes.txt", &times) == 0 &&
+            utime("attributes.txt", NULL) == 0, strerror(errno));
+  times.modtime -= 60;
+  errno = 0;
+  check("a mode the store cannot keep", chmod("attributes.txt", 0755) == -1 && errno == ENOSYS,
+        NULL);
+  errno = 0;
+  check("an owner", fchown(fd, 1000, 1000) == -1 && errno == ENOSYS, NULL);
+  errno = 0;
+  check("a time", utime("attributes.txt", &times) == -1 && errno == ENOSYS, NULL);
+  errno = 0;
+  check("attributes of a missing file", chmod("missing.txt", 0644) == -1 && errno == ENOENT, NULL);
+  close(fd);
+}
+
 /* Eight megabytes in 100-byte pieces: the store sees the file once, at fclose (the test
    counts the stores). */
 static void large_file(void) {
@@ -163,6 +228,8 @@ int main(void) {
   append_and_read();
   lines_and_positions();
   names();
+  special_names();
+  attributes();
   large_file();
   left_open();
   printf("%d failed\n", failures);

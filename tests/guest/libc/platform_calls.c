@@ -1,6 +1,6 @@
 /* What the platform cannot have fails with ENOSYS and the program goes on; signals
    raised by the program reach its handlers; time is the platform's constant clock; memory
-   comes from the library's heap. One line a case: "name ok" or what went wrong. */
+   comes from the library's heap; thread-local variables work. One line a case: "name ok" or what went wrong. */
 #include <errno.h>
 #include <malloc.h>
 #include <signal.h>
@@ -88,7 +88,30 @@ static void memory(void) {
   free(grown);
 }
 
+/* One thread: thread-local variables are ordinary ones, initialised or zero, also in an
+   initialiser that runs before main. */
+static _Thread_local int counter = 41;
+static _Thread_local char text[64] = "initial";
+static __thread long zeros[100];
+static int counted_before_main;
+
+__attribute__((constructor)) static void count_before_main(void) {
+  counted_before_main = ++counter;
+}
+
+static void thread_locals(void) {
+  check("thread-local initial values", counted_before_main == 42 &&
+                                           strcmp(text, "initial") == 0 && zeros[99] == 0);
+  int *first = &counter;
+  strcpy(text, "changed");
+  zeros[99] = 7;
+  check("thread-local variables keep their values",
+        ++counter == 43 && first == &counter && strcmp(text, "changed") == 0 && zeros[99] == 7 &&
+            (char *)text != (char *)zeros);
+}
+
 int main(void) {
+  thread_locals();
   processes_and_signals();
   time_and_environment();
   memory();
