@@ -231,7 +231,7 @@ local function random_integer()
   return R(-100000, 100000)
 end
 
-local function spec(conversion)
+local function directive(conversion)
   local name, allowed = conversion[1], conversion[2]
   local flags = {}
   for i = 1, #allowed do
@@ -253,7 +253,7 @@ end
 
 for _ = 1, 2500 do
   local conversion = pick(CONVERSIONS)
-  local format = spec(conversion)
+  local format = directive(conversion)
   local kind, value = conversion[3]
   if kind == "integer" then value = random_integer()
   elseif kind == "char" then value = R(0, 255)
