@@ -263,7 +263,7 @@ int run(const RunOptions& options) {
 template <class Use>
 int with_image_file(const fs::path& path, Use use) {
   try {
-    use(read_image_file(path));
+    use(read_image_file(path)->bytes());
     return 0;
   } catch (const LoadError& problem) {
     fprintf(stderr, "nkhost: %s\n", problem.what());

@@ -44,7 +44,7 @@ std::string_view c_name(std::string_view mach_name) {
 
 }  // namespace
 
-LoadedImage::LoadedImage(std::string name, std::shared_ptr<const std::vector<uint8_t>> bytes,
+LoadedImage::LoadedImage(std::string name, std::shared_ptr<const ImageBytes> bytes,
                          MachFile file, Mapping mapping, std::vector<Export> exports)
     : name_(std::move(name)),
       bytes_(std::move(bytes)),
@@ -73,7 +73,7 @@ std::optional<uint64_t> LoadedImage::find_symbol(std::string_view name) const {
   if (!symbols_) {
     // Built on first use: most loads never look at the symbol table.
     symbols_.emplace();
-    auto file = std::span<const uint8_t>(*bytes_);
+    auto file = bytes_->bytes();
     auto table = file_.symbols.in(file);
     auto strings = file_.strings.in(file);
     for (uint32_t i = 0; i < file_.symbol_count; ++i) {

@@ -10,6 +10,7 @@
 
 #include "sim/base/address_space.h"
 #include "sim/loader/image.h"
+#include "sim/loader/image_bytes.h"
 #include "sim/loader/macho_file.h"
 
 namespace nk::sim {
@@ -21,7 +22,7 @@ class LoadedImage final : public Image {
     std::string name;  // the Mach-O name, with its leading underscore
   };
 
-  LoadedImage(std::string name, std::shared_ptr<const std::vector<uint8_t>> bytes,
+  LoadedImage(std::string name, std::shared_ptr<const ImageBytes> bytes,
               MachFile file, Mapping mapping, std::vector<Export> exports);
   ~LoadedImage() override;
 
@@ -39,7 +40,7 @@ class LoadedImage final : public Image {
   std::optional<uint64_t> find_mach_export(std::string_view mach_name) const;
 
   const MachFile& file() const { return file_; }
-  std::span<const uint8_t> bytes() const { return *bytes_; }  // the file as read
+  std::span<const uint8_t> bytes() const { return bytes_->bytes(); }  // the file as read
   uint64_t slide() const { return base() - file_.min_vmaddr; }
   const std::vector<Export>& exports() const { return exports_; }  // sorted by address
   // Whether the address lies in a segment mapped executable.
@@ -51,7 +52,7 @@ class LoadedImage final : public Image {
 
  private:
   std::string name_;
-  std::shared_ptr<const std::vector<uint8_t>> bytes_;
+  std::shared_ptr<const ImageBytes> bytes_;
   MachFile file_;
   Mapping mapping_;
   std::vector<Export> exports_;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "sim/base/byte_reader.h"
 #include "sim/base/hex_text.h"
@@ -32,8 +31,8 @@ std::string with_article(std::string_view noun) {
 
 class Loader {
  public:
-  Loader(std::shared_ptr<const std::vector<uint8_t>> bytes, const LoadRequest& request)
-      : bytes_(std::move(bytes)), file_bytes_(*bytes_), request_(request) {}
+  Loader(std::shared_ptr<const ImageBytes> bytes, const LoadRequest& request)
+      : bytes_(std::move(bytes)), file_bytes_(bytes_->bytes()), request_(request) {}
 
   std::unique_ptr<LoadedImage> load() {
     file_ = parse_mach_file(file_bytes_);
@@ -48,11 +47,9 @@ class Loader {
       throw Malformed("no room below 4 GiB for its " + std::to_string(file_.vm_span >> 20) +
                       " MiB");
     }
-    for (const auto& segment : file_.segments)
-      if (segment.mapped && segment.filesize)
-        std::memcpy(memory.data() + (segment.vmaddr - file_.min_vmaddr),
-                    file_bytes_.data() + segment.fileoff, segment.filesize);
     base_ = memory.data();
+    for (const auto& segment : file_.segments)
+      if (segment.mapped && segment.filesize) place(segment);
     slide_ = memory.address() - file_.min_vmaddr;
     read_exports();
 
@@ -74,6 +71,31 @@ class Loader {
   }
 
  private:
+  // Puts the segment's bytes at its place. Its whole pages come straight from the file
+  // where it is open and the offsets allow (private: written pages become the image's
+  // own); the rest, and every segment of bytes held in memory, is copied.
+  void place(const MachSegment& segment) {
+    uint8_t* at = base_ + (segment.vmaddr - file_.min_vmaddr);
+    uint64_t from_file = 0;
+    if (bytes_->fd() >= 0 && segment.fileoff % kPage == 0 &&
+        (segment.vmaddr - file_.min_vmaddr) % kPage == 0)
+      from_file = segment.filesize / kPage * kPage;
+    if (from_file) {
+      int prot = PROT_READ | PROT_WRITE | ((segment.initprot & kProtExecute) ? PROT_EXEC : 0);
+      if (mmap(at, from_file, prot, MAP_PRIVATE | MAP_FIXED, bytes_->fd(),
+               static_cast<off_t>(segment.fileoff)) == MAP_FAILED) {
+        // A file system that forbids running its files, say: copy instead, into fresh
+        // memory, as a failed MAP_FIXED may have taken what was there.
+        if (mmap(at, from_file, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+                 -1, 0) == MAP_FAILED)
+          throw Malformed(std::string("cannot map segment ") + segment.name + ": " + std::strerror(errno));
+        from_file = 0;
+      }
+    }
+    std::memcpy(at + from_file, file_bytes_.data() + segment.fileoff + from_file,
+                segment.filesize - from_file);
+  }
+
   // Every library the image names must be the one that is loaded (weak ones may be absent).
   void check_dylibs() {
     for (const auto& dylib : file_.dylibs) {
@@ -163,7 +185,7 @@ class Loader {
     }
   }
 
-  std::shared_ptr<const std::vector<uint8_t>> bytes_;
+  std::shared_ptr<const ImageBytes> bytes_;
   std::span<const uint8_t> file_bytes_;
   const LoadRequest& request_;
   MachFile file_;
@@ -175,27 +197,13 @@ class Loader {
 
 }  // namespace
 
-std::unique_ptr<LoadedImage> load_mach_image(std::shared_ptr<const std::vector<uint8_t>> bytes,
+std::unique_ptr<LoadedImage> load_mach_image(std::shared_ptr<const ImageBytes> bytes,
                                              const LoadRequest& request) {
   try {
     return Loader(std::move(bytes), request).load();
   } catch (const Malformed& problem) {
     throw LoadError(request.display + ": " + problem.what());
   }
-}
-
-std::vector<uint8_t> read_image_file(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error))
-    throw LoadError(path.string() + ": is a directory");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw LoadError(path.string() + ": cannot open (" + std::strerror(errno) + ")");
-  in.seekg(0, std::ios::end);
-  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!in) throw LoadError(path.string() + ": cannot read (" + std::strerror(errno) + ")");
-  return bytes;
 }
 
 }  // namespace nk::sim

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/loader/image_bytes.h"
 #include "sim/loader/loaded_image.h"
 
 namespace nk::sim {
@@ -21,10 +22,7 @@ struct LoadRequest {
 };
 
 // Throws LoadError("<display>: <problem>").
-std::unique_ptr<LoadedImage> load_mach_image(std::shared_ptr<const std::vector<uint8_t>> bytes,
+std::unique_ptr<LoadedImage> load_mach_image(std::shared_ptr<const ImageBytes> bytes,
                                              const LoadRequest& request);
-
-// The whole file; throws LoadError when it cannot be read.
-std::vector<uint8_t> read_image_file(const std::filesystem::path& path);
 
 }  // namespace nk::sim

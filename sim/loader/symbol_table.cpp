@@ -55,6 +55,28 @@ std::vector<SectionHeader> read_sections(std::span<const uint8_t> bytes) {
   return sections;
 }
 
+// Calls visit(value, name, type, section) for each symbol the file defines in a section
+// and names.
+template <class Visit>
+void for_each_defined(std::span<const uint8_t> bytes, const MachFile& file, Visit visit) {
+  auto table = file.symbols.in(bytes);
+  auto strings = file.strings.in(bytes);
+  for (uint32_t i = 0; i < file.symbol_count && (i + 1) * macho::kNlistSize <= table.size(); ++i) {
+    const uint8_t* entry = table.data() + i * macho::kNlistSize;
+    uint32_t strx;
+    uint64_t value;
+    std::memcpy(&strx, entry, 4);
+    std::memcpy(&value, entry + 8, 8);
+    uint8_t type = entry[4], section = entry[5];
+    if ((type & macho::kNStab) || (type & macho::kNTypeMask) != macho::kNSect) continue;
+    if (strx >= strings.size()) continue;
+    const char* text = reinterpret_cast<const char*>(strings.data() + strx);
+    size_t length = strnlen(text, strings.size() - strx);
+    if (length == 0 || length == strings.size() - strx) continue;
+    visit(value, std::string_view(text, length), type, section);
+  }
+}
+
 std::string demangle(std::string_view mach_name) {
   std::string plain(mach_name.starts_with('_') ? mach_name.substr(1) : mach_name);
   if (!plain.starts_with("_Z")) return plain;
@@ -76,61 +98,61 @@ std::vector<SymbolInfo> read_symbols(std::span<const uint8_t> bytes, const MachF
   } catch (const Malformed&) {
     return symbols;  // the loader checked the commands; a file it refused has no names to give
   }
-  auto table = file.symbols.in(bytes);
-  auto strings = file.strings.in(bytes);
-  for (uint32_t i = 0; i < file.symbol_count && (i + 1) * macho::kNlistSize <= table.size(); ++i) {
-    const uint8_t* entry = table.data() + i * macho::kNlistSize;
-    uint32_t strx;
-    uint64_t value;
-    std::memcpy(&strx, entry, 4);
-    std::memcpy(&value, entry + 8, 8);
-    uint8_t type = entry[4], section = entry[5];
-    if ((type & macho::kNStab) || (type & macho::kNTypeMask) != macho::kNSect) continue;
-    if (strx >= strings.size()) continue;
-    const char* text = reinterpret_cast<const char*>(strings.data() + strx);
-    size_t length = strnlen(text, strings.size() - strx);
-    if (length == 0 || length == strings.size() - strx) continue;
-    std::string_view mach_name(text, length);
+  for_each_defined(bytes, file, [&](uint64_t value, std::string_view mach_name, uint8_t type, uint8_t section) {
     bool code = section >= 1 && section <= sections.size() && sections[section - 1].code;
     symbols.push_back({value, demangle(mach_name), std::string(mach_name), (type & 1) != 0, code});
-  }
+  });
   std::stable_sort(symbols.begin(), symbols.end(),
                    [](const SymbolInfo& a, const SymbolInfo& b) { return a.address < b.address; });
   return symbols;
 }
 
 SymbolTable::SymbolTable(std::span<const uint8_t> bytes, const MachFile& file) {
-  auto all = read_symbols(bytes, file);
   std::vector<SectionHeader> headers;
   try {
     headers = read_sections(bytes);
   } catch (const Malformed&) {
+    return;  // the loader checked the commands; a file it refused has no names to give
   }
+  // Every image is read at load time, so only what a report can name is kept: the code
+  // symbols, still as the file spells them, in address order. Only those are demangled.
+  struct Found {
+    uint64_t address;
+    std::string_view mach_name;
+  };
+  std::vector<Found> found;
+  for_each_defined(bytes, file, [&](uint64_t value, std::string_view mach_name, uint8_t, uint8_t section) {
+    if (section >= 1 && section <= headers.size() && headers[section - 1].code)
+      found.push_back({value, mach_name});
+  });
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Found& a, const Found& b) { return a.address < b.address; });
+  // Two names at one address (an alias): keep the first, which the file lists first.
+  found.erase(std::unique(found.begin(), found.end(),
+                          [](const Found& a, const Found& b) { return a.address == b.address; }),
+              found.end());
+
   // Offsets first: the pool must stop growing before pointers into it are taken.
-  std::vector<std::pair<size_t, size_t>> offsets;  // symbol name, section name
+  std::vector<size_t> section_names, symbol_names;
   for (const auto& header : headers)
     if (header.code) {
-      offsets.push_back({0, names_.size()});
+      section_names.push_back(names_.size());
       names_ += header.name;
       names_ += '\0';
     }
-  size_t sections_named = offsets.size();
-  for (const auto& symbol : all) {
-    if (!symbol.code) continue;
-    // Two names at one address (an alias): keep the first, which the file lists first.
-    if (!symbols_.empty() && symbols_.back().address == symbol.address) continue;
-    offsets.push_back({names_.size(), 0});
-    names_ += symbol.name;
+  for (const auto& symbol : found) {
+    symbol_names.push_back(names_.size());
+    names_ += demangle(symbol.mach_name);
     names_ += '\0';
     symbols_.push_back({symbol.address, 0, nullptr});
   }
   size_t next = 0;
   for (const auto& header : headers)
     if (header.code)
-      sections_.push_back({header.addr, header.addr + header.size, names_.c_str() + offsets[next++].second});
+      sections_.push_back({header.addr, header.addr + header.size, names_.c_str() + section_names[next++]});
   for (size_t i = 0; i < symbols_.size(); ++i) {
     Symbol& symbol = symbols_[i];
-    symbol.name = names_.c_str() + offsets[sections_named + i].first;
+    symbol.name = names_.c_str() + symbol_names[i];
     const Section* home = section_at(symbol.address);
     uint64_t end = home ? home->end : symbol.address;
     if (i + 1 < symbols_.size()) end = std::min(end, symbols_[i + 1].address);

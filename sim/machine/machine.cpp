@@ -109,7 +109,7 @@ void run_initializers(const LoadedImage& image) {
   }
 }
 
-Image& add_image(MachineCore& core, std::shared_ptr<const std::vector<uint8_t>> bytes,
+Image& add_image(MachineCore& core, std::shared_ptr<const ImageBytes> bytes,
                  const std::string& display, const std::string& name, uint32_t filetype) {
   LoadRequest request{display, name, filetype, core.library, stub_binder_address()};
   auto image = load_mach_image(std::move(bytes), request);
@@ -126,22 +126,20 @@ std::string file_name(const std::filesystem::path& path) { return path.filename(
 }  // namespace
 
 Image& Machine::load_library(const std::filesystem::path& path) {
-  auto bytes = std::make_shared<const std::vector<uint8_t>>(read_image_file(path));
-  return add_image(*state_, std::move(bytes), path.string(), file_name(path), macho::kFileDylib);
+  return add_image(*state_, read_image_file(path), path.string(), file_name(path), macho::kFileDylib);
 }
 
 Image& Machine::load_library(const std::vector<uint8_t>& bytes, const std::string& name) {
-  return add_image(*state_, std::make_shared<const std::vector<uint8_t>>(bytes), name, name,
+  return add_image(*state_, std::make_shared<const ImageBytes>(bytes), name, name,
                    macho::kFileDylib);
 }
 
 Image& Machine::load_program(const std::filesystem::path& path) {
-  auto bytes = std::make_shared<const std::vector<uint8_t>>(read_image_file(path));
-  return add_image(*state_, std::move(bytes), path.string(), file_name(path), macho::kFileExecute);
+  return add_image(*state_, read_image_file(path), path.string(), file_name(path), macho::kFileExecute);
 }
 
 Image& Machine::load_program(const std::vector<uint8_t>& bytes, const std::string& name) {
-  return add_image(*state_, std::make_shared<const std::vector<uint8_t>>(bytes), name, name,
+  return add_image(*state_, std::make_shared<const ImageBytes>(bytes), name, name,
                    macho::kFileExecute);
 }
 

@@ -36,8 +36,7 @@ const LoadedImage* library() {
       return loaded;
     }
     try {
-      auto bytes = std::make_shared<const std::vector<uint8_t>>(read_image_file(path));
-      loaded = load_mach_image(bytes, {path, "OrvaneWindow.dylib", macho::kFileDylib, nullptr, kStubBinder});
+      loaded = load_mach_image(read_image_file(path), {path, "OrvaneWindow.dylib", macho::kFileDylib, nullptr, kStubBinder});
     } catch (const LoadError& problem) {
       finding(std::string("the library does not load: ") + problem.what());
     }
@@ -61,9 +60,9 @@ void describe(std::span<const uint8_t> bytes) {
   }
 }
 
-void load(std::shared_ptr<const std::vector<uint8_t>> bytes) {
+void load(std::shared_ptr<const ImageBytes> bytes) {
   uint32_t filetype = 0;
-  if (bytes->size() >= 16) std::memcpy(&filetype, bytes->data() + 12, 4);
+  if (bytes->bytes().size() >= 16) std::memcpy(&filetype, bytes->bytes().data() + 12, 4);
   bool program = filetype == macho::kFileExecute;
   LoadRequest request{"fuzz", "fuzz", program ? macho::kFileExecute : macho::kFileDylib,
                       program ? library() : nullptr, kStubBinder};
@@ -88,8 +87,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  auto bytes = std::make_shared<const std::vector<uint8_t>>(data, data + size);
-  describe(*bytes);
+  auto bytes = std::make_shared<const ImageBytes>(std::vector<uint8_t>(data, data + size));
+  describe(bytes->bytes());
   load(bytes);
   return 0;
 }

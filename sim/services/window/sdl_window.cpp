@@ -1,7 +1,5 @@
 #include "sim/services/window/sdl_window.h"
 
-#include <SDL2/SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 
 #include "sim/services/window/key_names.h"
 #include "sim/services/window/scripted_input.h"
+#include "sim/services/window/sdl_library.h"
 
 namespace nk::sim {
 namespace {
@@ -39,6 +38,14 @@ std::optional<KeyInput> special_key(const SDL_KeyboardEvent& key) {
     if (key.keysym.sym == sym)
       if (const KeyName* named = find_key(name)) return KeyInput{named->character, named->code};
   return std::nullopt;
+}
+
+const SdlLibrary& load_sdl() {
+  try {
+    return sdl_library();
+  } catch (const std::runtime_error& problem) {
+    throw DesktopError(problem.what());
+  }
 }
 
 uint32_t button_bit(uint8_t button) {
@@ -71,26 +78,26 @@ std::string missing_desktop() {
 }
 
 SdlWindows::SdlWindows(WindowService& service, bool keep_display, InputRecorder* recorder)
-    : service_(service), recorder_(recorder) {
+    : sdl_(load_sdl()), service_(service), recorder_(recorder) {
   // Ctrl-C in the terminal stops nkhost as usual; the program sees Ctrl-C typed into its window.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  sdl_.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // The frame goes straight into the window (X11 shared memory), not through OpenGL, which
   // a virtual or remote display may lack.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  sdl_.SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Without a reachable desktop SDL would settle for its offscreen driver and show nothing.
-  if (!getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+  if (!getenv("SDL_VIDEODRIVER")) sdl_.SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  if (sdl_.Init(SDL_INIT_VIDEO) != 0) {
     const char* display = getenv("DISPLAY");
     throw DesktopError(std::string("--window sdl cannot open the desktop (DISPLAY=") +
-                       (display ? display : "") + "): " + SDL_GetError());
+                       (display ? display : "") + "): " + sdl_.GetError());
   }
-  SDL_StartTextInput();
+  sdl_.StartTextInput();
   if (keep_display) return;
   int right = 0, bottom = 0;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+  for (int i = 0; i < sdl_.GetNumVideoDisplays(); ++i) {
     SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0) {
+    if (sdl_.GetDisplayBounds(i, &bounds) == 0) {
       right = std::max(right, bounds.x + bounds.w);
       bottom = std::max(bottom, bounds.y + bounds.h);
     }
@@ -99,15 +106,15 @@ SdlWindows::SdlWindows(WindowService& service, bool keep_display, InputRecorder*
 }
 
 SdlWindows::~SdlWindows() {
-  for (auto& [id, shown] : shown_) SDL_DestroyWindow(shown);
-  SDL_Quit();
+  for (auto& [id, shown] : shown_) sdl_.DestroyWindow(shown);
+  sdl_.Quit();
 }
 
 void SdlWindows::on_create(const HostWindow& window) {
-  SDL_Window* shown = SDL_CreateWindow(window.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+  SDL_Window* shown = sdl_.CreateWindow(window.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
                                        SDL_WINDOWPOS_UNDEFINED, window.width, window.height, 0);
   if (!shown) {
-    fprintf(stderr, "nkhost: window %u stays off the desktop: %s\n", window.id, SDL_GetError());
+    fprintf(stderr, "nkhost: window %u stays off the desktop: %s\n", window.id, sdl_.GetError());
     return;
   }
   shown_[window.id] = shown;
@@ -118,51 +125,51 @@ void SdlWindows::on_publish(const HostWindow& window) {
   if (found == shown_.end()) return;
   SDL_Window* shown = found->second;
   int width, height;
-  SDL_GetWindowSize(shown, &width, &height);
+  sdl_.GetWindowSize(shown, &width, &height);
   if (width != window.width || height != window.height)
-    SDL_SetWindowSize(shown, window.width, window.height);
-  if (window.title != SDL_GetWindowTitle(shown)) SDL_SetWindowTitle(shown, window.title.c_str());
+    sdl_.SetWindowSize(shown, window.width, window.height);
+  if (window.title != sdl_.GetWindowTitle(shown)) sdl_.SetWindowTitle(shown, window.title.c_str());
   present(shown, window);
 }
 
 void SdlWindows::present(SDL_Window* shown, const HostWindow& window) {
-  SDL_Surface* surface = SDL_GetWindowSurface(shown);
+  SDL_Surface* surface = sdl_.GetWindowSurface(shown);
   if (!surface) return;
   uint32_t bg = window.background;
-  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, bg >> 16 & 0xFF, bg >> 8 & 0xFF, bg & 0xFF));
+  sdl_.FillRect(surface, nullptr, sdl_.MapRGB(surface->format, bg >> 16 & 0xFF, bg >> 8 & 0xFF, bg & 0xFF));
   if (!window.pixels.empty()) {
-    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+    SDL_Surface* frame = sdl_.CreateRGBSurfaceWithFormatFrom(
         const_cast<uint8_t*>(window.pixels.data()), window.width, window.height, 32,
         window.width * 4, SDL_PIXELFORMAT_RGBA32);
     if (frame) {
       // The frame replaces what is there; its alpha is not blended with the background.
-      SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
-      SDL_BlitSurface(frame, nullptr, surface, nullptr);
-      SDL_FreeSurface(frame);
+      sdl_.SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+      sdl_.BlitSurface(frame, nullptr, surface, nullptr);
+      sdl_.FreeSurface(frame);
     }
   }
-  SDL_UpdateWindowSurface(shown);
+  sdl_.UpdateWindowSurface(shown);
 }
 
 void SdlWindows::on_close(const HostWindow& window) {
   // The program still owns the window until it destroys it, but the person is done with it.
-  if (auto found = shown_.find(window.id); found != shown_.end()) SDL_HideWindow(found->second);
+  if (auto found = shown_.find(window.id); found != shown_.end()) sdl_.HideWindow(found->second);
 }
 
 void SdlWindows::on_destroy(const HostWindow& window) {
   if (auto found = shown_.find(window.id); found != shown_.end()) {
-    SDL_DestroyWindow(found->second);
+    sdl_.DestroyWindow(found->second);
     shown_.erase(found);
   }
 }
 
 void SdlWindows::translate(const SDL_Event& event, SDL_Window* newest, Gathered& input) {
-  uint32_t newest_id = newest ? SDL_GetWindowID(newest) : 0;
+  uint32_t newest_id = newest ? sdl_.GetWindowID(newest) : 0;
   switch (event.type) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         for (auto& [id, shown] : shown_)
-          if (SDL_GetWindowID(shown) == event.window.windowID)
+          if (sdl_.GetWindowID(shown) == event.window.windowID)
             if (const HostWindow* window = service_.window(id)) present(shown, *window);
       } else if (event.window.event == SDL_WINDOWEVENT_CLOSE && event.window.windowID == newest_id) {
         input.close = true;
@@ -205,16 +212,16 @@ void SdlWindows::end_frame(uint64_t frame) {
   SDL_Window* target = found != shown_.end() ? found->second : nullptr;
   Gathered input;
   SDL_Event event;
-  while (SDL_PollEvent(&event)) translate(event, target, input);
+  while (sdl_.PollEvent(&event)) translate(event, target, input);
   if (!target) return;
 
   int left, top;
-  SDL_GetWindowPosition(target, &left, &top);
+  sdl_.GetWindowPosition(target, &left, &top);
   // The position is the desktop's business: it is not recorded. A replay keeps its window
   // where the headless host puts it, and the recorded pointer is relative to that place.
   if (left - kClientLeft != newest->x || top - kClientTop != newest->y)
     service_.move(left - kClientLeft, top - kClientTop);
-  bool focused = SDL_GetKeyboardFocus() == target;
+  bool focused = sdl_.GetKeyboardFocus() == target;
   if (focused != newest->focused) deliver(frame, FocusInput{focused}, FocusInput{focused});
   for (const KeyInput& key : input.keys) deliver(frame, key, key);
   if (input.pointer && input.pointer != last_pointer_) {

@@ -19,6 +19,8 @@ union SDL_Event;
 
 namespace nk::sim {
 
+struct SdlLibrary;
+
 // SDL could not reach a desktop.
 class DesktopError : public std::runtime_error {
  public:
@@ -30,7 +32,7 @@ std::string missing_desktop();
 
 class SdlWindows final : public WindowBackend {
  public:
-  // Opens SDL's video; throws DesktopError. With keep_display false the service's display
+  // Loads SDL2 and opens its video; throws DesktopError. With keep_display false the service's display
   // becomes the desktop's size. recorder (may be null) receives the person's input.
   SdlWindows(WindowService& service, bool keep_display, InputRecorder* recorder);
   ~SdlWindows() override;
@@ -49,6 +51,7 @@ class SdlWindows final : public WindowBackend {
   void deliver(uint64_t frame, const InputAction& live, const InputAction& recorded);
   void present(SDL_Window* shown, const HostWindow& window);
 
+  const SdlLibrary& sdl_;
   WindowService& service_;
   InputRecorder* recorder_;
   std::unordered_map<uint32_t, SDL_Window*> shown_;  // host window id -> desktop window

@@ -201,6 +201,13 @@ TEST_F(ScriptedWindow, BadScriptsAndOptionsAreRefusedBeforeTheProgramStarts) {
   EXPECT_NE(unreachable.err().find("--window sdl cannot open the desktop"), std::string::npos)
       << unreachable.err();
   EXPECT_EQ(unreachable.out(), "");
+  // SDL2 is opened only for a desktop window; without it that run stops, and says why.
+  NkhostProcess no_sdl(dir, "window_input_loop", {"--window", "sdl"},
+                       {"DISPLAY=:9999", "NKHOST_SDL_LIBRARY=libSDL2-not-installed.so.0"});
+  EXPECT_EQ(no_sdl.wait(), 64);
+  EXPECT_NE(no_sdl.err().find("--window sdl needs libSDL2-not-installed.so.0: "), std::string::npos)
+      << no_sdl.err();
+  EXPECT_EQ(no_sdl.out(), "");
 }
 
 }  // namespace
