@@ -34,15 +34,10 @@ static void regular_expressions(void) {
            regexec(&re, "bob@example.org", 0, NULL, 0) == REG_NOMATCH;
   regfree(&re);
   check("regex extended with submatches", ok);
-  ok = regcomp(&re, "\\(ab*\\)\\1", 0) == 0 && regexec(&re, "xabbabb", 2, m, 0) == 0 &&
-       spans(&m[0], 1, 7) && spans(&m[1], 1, 4);
+  ok = regcomp(&re, "\\(Ab*\\)\\1$", REG_ICASE | REG_NEWLINE) == 0 &&
+       regexec(&re, "x\nxabbabb\n", 2, m, 0) == 0 && spans(&m[0], 3, 9) && spans(&m[1], 3, 6);
   regfree(&re);
-  check("regex basic with a back-reference", ok);
-  ok = regcomp(&re, "^B", REG_ICASE | REG_NEWLINE) == 0 &&
-       regexec(&re, "a\nb", 1, m, 0) == 0 && spans(&m[0], 2, 3) &&
-       regexec(&re, "a\nb", 1, m, REG_NOTBOL) == 0;
-  regfree(&re);
-  check("regex case and lines", ok);
+  check("regex basic with a back-reference, case and lines", ok);
   char message[64];
   int code = regcomp(&re, "a[b", REG_EXTENDED);
   check("regerror", code == REG_EBRACK && regerror(code, &re, message, sizeof message) > 1 &&
@@ -50,16 +45,13 @@ static void regular_expressions(void) {
 }
 
 static void file_name_matching(void) {
-  check("fnmatch star", fnmatch("*.c", "main.c", 0) == 0 && fnmatch("*.c", "main.h", 0) == FNM_NOMATCH);
-  check("fnmatch FNM_PATHNAME", fnmatch("*.c", "src/main.c", 0) == 0 &&
-                                    fnmatch("*.c", "src/main.c", FNM_PATHNAME) == FNM_NOMATCH &&
-                                    fnmatch("*/*.c", "src/main.c", FNM_PATHNAME) == 0);
-  check("fnmatch FNM_PERIOD", fnmatch("*", ".hidden", 0) == 0 &&
-                                  fnmatch("*", ".hidden", FNM_PERIOD) == FNM_NOMATCH);
-  check("fnmatch brackets", fnmatch("[a-c]?", "bz", 0) == 0 &&
-                                fnmatch("[!a-c]x", "ax", 0) == FNM_NOMATCH);
-  check("fnmatch escapes", fnmatch("\\*", "*", 0) == 0 && fnmatch("\\*", "x", 0) == FNM_NOMATCH &&
-                               fnmatch("\\*", "\\x", FNM_NOESCAPE) == 0);
+  check("fnmatch", fnmatch("*.c", "src/main.c", 0) == 0 &&
+                       fnmatch("*.c", "src/main.c", FNM_PATHNAME) == FNM_NOMATCH &&
+                       fnmatch("*/[!a-l]*.c", "src/main.c", FNM_PATHNAME) == 0 &&
+                       fnmatch("*", ".hidden", 0) == 0 &&
+                       fnmatch("*", ".hidden", FNM_PERIOD) == FNM_NOMATCH &&
+                       fnmatch("\\*", "*", 0) == 0 && fnmatch("\\*", "x", 0) == FNM_NOMATCH &&
+                       fnmatch("\\*", "\\x", FNM_NOESCAPE) == 0);
 }
 
 static void globbing(void) {
