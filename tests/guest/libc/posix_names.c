@@ -1,13 +1,13 @@
 /* POSIX names beyond ISO C that ordinary programs use: newlib's regex, fnmatch, glob,
    basename and dirname, and the layer's timegm, realpath, folders, users, host and
    terminal. One line a case: "name ok" or what went wrong. */
+#include <regex.h> /* first: it must stand alone */
 #include <dirent.h>
 #include <errno.h>
 #include <fnmatch.h>
 #include <glob.h>
 #include <libgen.h>
 #include <pwd.h>
-#include <regex.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
