@@ -50,6 +50,11 @@ TEST_F(CLibraryTest, WhatThePlatformCannotHaveFailsAndTheProgramGoesOn) {
   EXPECT_EQ(failures(machine.console().lines()), std::vector<std::string>{});
 }
 
+TEST_F(CLibraryTest, PosixNamesBeyondISOCWork) {
+  EXPECT_EQ(run_guest("libc_posix_names"), 0);
+  EXPECT_EQ(failures(machine.console().lines()), std::vector<std::string>{});
+}
+
 TEST_F(CLibraryTest, MainTakesItsNameAndItsResultIsTheStatus) {
   EXPECT_EQ(run_guest("libc_returns_status"), 12);
   EXPECT_EQ(machine.console().lines(),
