@@ -9,19 +9,12 @@
 #include <sstream>
 #include <string>
 
+#include "support/command_output.h"
 #include "support/library_test.h"
 
-namespace {
+using nk::test::command_output;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char chunk[4096];
-  while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
-  pclose(pipe);
-  return out;
-}
+namespace {
 
 std::set<std::string> lines_of(std::istream& in, bool skip_comments) {
   std::set<std::string> lines;
@@ -33,10 +26,10 @@ std::set<std::string> lines_of(std::istream& in, bool skip_comments) {
 std::string library() { return nk::test::library_path().string(); }
 
 TEST(LibraryArtifact, IsAnX86_64DylibWithTheInstallName) {
-  std::string header = run(std::string(NK_LLVM_OBJDUMP) + " --macho --private-header " + library());
+  std::string header = command_output(std::string(NK_LLVM_OBJDUMP) + " --macho --private-header " + library());
   EXPECT_NE(header.find("X86_64"), std::string::npos) << header;
   EXPECT_NE(header.find("DYLIB"), std::string::npos) << header;
-  std::string id = run(std::string(NK_LLVM_OBJDUMP) + " --macho --dylib-id " + library());
+  std::string id = command_output(std::string(NK_LLVM_OBJDUMP) + " --macho --dylib-id " + library());
   EXPECT_NE(id.find("\n/lib/OrvaneWindow.dylib\n"), std::string::npos) << id;
 }
 
@@ -44,15 +37,15 @@ TEST(LibraryArtifact, ExportsExactlyThePublicInterface) {
   std::ifstream listed(std::string(NK_SOURCE_DIR) + "/tests/exports.txt");
   std::set<std::string> expected;
   for (const auto& name : lines_of(listed, true)) expected.insert("_" + name);
-  std::istringstream nm(run(std::string(NK_LLVM_NM) + " -gU --just-symbol-name " + library()));
+  std::istringstream nm(command_output(std::string(NK_LLVM_NM) + " -gU --just-symbol-name " + library()));
   std::set<std::string> exported = lines_of(nm, false);
   for (const auto& name : expected) EXPECT_TRUE(exported.count(name)) << "not exported: " << name;
   for (const auto& name : exported) EXPECT_TRUE(expected.count(name)) << "exported but not public: " << name;
 }
 
 TEST(LibraryArtifact, HasNoImportsAndNoStaticInitialisers) {
-  EXPECT_EQ(run(std::string(NK_LLVM_NM) + " -u " + library()), "");
-  std::string sections = run(std::string(NK_LLVM_OBJDUMP) + " --macho --section-headers " + library());
+  EXPECT_EQ(command_output(std::string(NK_LLVM_NM) + " -u " + library()), "");
+  std::string sections = command_output(std::string(NK_LLVM_OBJDUMP) + " --macho --section-headers " + library());
   EXPECT_NE(sections.find("__text"), std::string::npos) << sections;
   EXPECT_EQ(sections.find("__mod_init_func"), std::string::npos) << sections;
   EXPECT_EQ(sections.find("__init_offsets"), std::string::npos) << sections;

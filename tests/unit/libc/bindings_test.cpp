@@ -10,20 +10,12 @@
 #include <sstream>
 #include <string>
 
+#include "support/command_output.h"
 #include "support/library_test.h"
 
-namespace {
+using nk::test::command_output;
 
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-  pclose(pipe);
-  return output;
-}
+namespace {
 
 std::set<std::string> names_from_newlib() {
   std::set<std::string> names;
@@ -36,7 +28,7 @@ std::set<std::string> names_from_newlib() {
 // dylib name and symbol of every bind and lazy-bind entry.
 std::set<std::pair<std::string, std::string>> bindings(const std::string& program) {
   std::set<std::pair<std::string, std::string>> bound;
-  std::istringstream lines(run(std::string(NK_LLVM_OBJDUMP) + " --macho --bind --lazy-bind " + program));
+  std::istringstream lines(command_output(std::string(NK_LLVM_OBJDUMP) + " --macho --bind --lazy-bind " + program));
   for (std::string line; std::getline(lines, line);) {
     std::istringstream words(line);
     std::vector<std::string> fields;
@@ -66,7 +58,7 @@ TEST(CLibraryBindings, NarrowLibraryFunctionsAreNeverBound) {
                            "_abort", "_clock"})
     EXPECT_EQ(bound_names.count(kept), 1u) << kept << " is not bound to the library";
   // The program carries newlib's definitions of the others.
-  std::string defined = run(std::string(NK_LLVM_NM) + " --defined-only --just-symbol-name " + program);
+  std::string defined = command_output(std::string(NK_LLVM_NM) + " --defined-only --just-symbol-name " + program);
   std::set<std::string> defined_names;
   std::istringstream lines(defined);
   for (std::string name; std::getline(lines, name);) defined_names.insert(name);
